@@ -1,0 +1,230 @@
+#include "vorbex/d88_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <limits>
+
+#include "image_file.h"
+
+namespace vorbex {
+
+namespace {
+
+constexpr int kDiskSizeOffset = 0x1C;
+constexpr int kMediaTypeOffset = 0x1B;
+constexpr int kTrackTableOffset = 0x20;
+constexpr int kSectorCountOffset = 4;
+constexpr int kDataSizeOffset = 14;
+constexpr std::int64_t kMaxOffset = std::numeric_limits<std::int32_t>::max();
+
+std::uint32_t Le32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// Stored offsets and sizes are signed 32-bit values: bit 31 makes them
+// negative, which the callers treat as unreachable.
+std::int32_t LeSigned32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(Le32(p));
+}
+
+int Le16(const std::uint8_t* p) {
+    return p[0] | p[1] << 8;
+}
+
+// The byte length of size code n, or -1 when it does not fit an int.
+int SizeCodeLength(int n) {
+    if (n < 0 || n > 23) {
+        return -1;
+    }
+    return 128 << n;
+}
+
+}  // namespace
+
+D88Reader::D88Reader() = default;
+
+D88Reader::~D88Reader() = default;
+
+void D88Reader::Close() {
+    file_.reset();
+}
+
+bool D88Reader::Open(const char* path) {
+    Close();
+    if (path == nullptr) {
+        diskCount_ = 0;
+        mediaType_ = -1;
+        return true;
+    }
+    std::unique_ptr<ImageFile> file = ImageFile::Open(path);
+    if (!file) {
+        return false;
+    }
+
+    std::int32_t offsets[kMaxDisks] = {};
+    std::int64_t offset = 0;
+    int count = 0;
+    std::uint8_t header[kDiskHeaderSize];
+    while (count < kMaxDisks) {
+        offsets[count] = static_cast<std::int32_t>(offset);
+        if (file->ReadAt(offset, header, sizeof header) < sizeof header) {
+            break;
+        }
+        ++count;
+        // The size field is the step to the next disk; a step that leaves
+        // the range of a file offset ends the walk.
+        offset += Le32(header + kDiskSizeOffset);
+        if (offset > kMaxOffset) {
+            break;
+        }
+    }
+    // A path that opens but cannot be read at all (a directory) is as
+    // useless as one that does not open.
+    if (count == 0 && file->HadError()) {
+        return false;
+    }
+    file_ = std::move(file);
+    diskCount_ = count;
+    std::copy(std::begin(offsets), std::end(offsets), std::begin(diskOffsets_));
+    return true;
+}
+
+bool D88Reader::SelectDisk(int index) {
+    if (!file_) {
+        return false;
+    }
+    diskOffset_ = -1;
+    mediaType_ = -1;
+    diskSize_ = 0;
+    std::memset(diskName_, 0, sizeof diskName_);
+    if (index < 0 || index >= diskCount_) {
+        return false;
+    }
+
+    // The header was read whole when the disk was counted; should the file
+    // have shrunk since, the missing part reads as zeros (absent tracks).
+    std::uint8_t header[kDiskHeaderSize] = {};
+    diskOffset_ = diskOffsets_[index];
+    file_->ReadAt(diskOffset_, header, sizeof header);
+
+    for (int t = 0; t < kTrackCount; ++t) {
+        trackOffsets_[t] = LeSigned32(header + kTrackTableOffset + 4 * t);
+    }
+    mediaType_ = header[kMediaTypeOffset];
+    diskSize_ = LeSigned32(header + kDiskSizeOffset);
+    // The name field is 17 bytes, but only the first 16 are kept, up to
+    // the first NUL; the last byte of diskName_ stays NUL.
+    for (int i = 0; i < kDiskNameSize - 1 && header[i] != 0; ++i) {
+        diskName_[i] = static_cast<char>(header[i]);
+    }
+    return true;
+}
+
+std::int64_t D88Reader::TrackPosition(int track) const {
+    if (!file_ || track < 0 || track >= kTrackCount || diskOffset_ < 0) {
+        return -1;
+    }
+    const std::int32_t offset = trackOffsets_[track];
+    // An offset equal to the disk size is still followed: it may be the
+    // start of a track that is cut off.
+    if (offset <= 0 || offset > diskSize_) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(diskOffset_) + offset;
+}
+
+bool D88Reader::ReadSectorHeader(std::int64_t pos, std::uint8_t* header) {
+    return file_->ReadAt(pos, header, kSectorHeaderSize) == kSectorHeaderSize;
+}
+
+int D88Reader::ReadTrackIds(int track, std::uint8_t* ids, int len) {
+    std::int64_t pos = TrackPosition(track);
+    if (pos < 0 || ids == nullptr) {
+        return 0;
+    }
+    int stored = 0;
+    std::uint8_t header[kSectorHeaderSize];
+    // A sector count of 0 does not end the listing; only the room in `ids`
+    // or the end of the file does.
+    for (int i = 0; stored + SectorId::kSize <= len; ++i) {
+        if (!ReadSectorHeader(pos, header)) {
+            break;
+        }
+        std::memcpy(ids + stored, header, SectorId::kSize);
+        stored += SectorId::kSize;
+        pos += kSectorHeaderSize + Le16(header + kDataSizeOffset);
+        if (i == Le16(header + kSectorCountOffset) - 1) {
+            break;
+        }
+    }
+    return stored;
+}
+
+int D88Reader::ReadSector(int track, int c, int h, int r, int n, std::uint8_t* dest, int len) {
+    std::int64_t pos = TrackPosition(track);
+    if (pos < 0 || len < 0 || (dest == nullptr && len > 0)) {
+        return 0;
+    }
+    std::uint8_t header[kSectorHeaderSize];
+    for (int i = 0;; ++i) {
+        if (!ReadSectorHeader(pos, header)) {
+            return 0;
+        }
+        const int sectorCount = Le16(header + kSectorCountOffset);
+        if (sectorCount == 0) {
+            return 0;
+        }
+        const int dataSize = Le16(header + kDataSizeOffset);
+        pos += kSectorHeaderSize;
+        if (header[0] == c && header[1] == h && header[2] == r && header[3] == n) {
+            const int count = std::min(dataSize, len);
+            const auto want = static_cast<std::size_t>(count);
+            const std::size_t got = count > 0 ? file_->ReadAt(pos, dest, want) : 0;
+            // Data cut off by the end of the file still takes its room, so
+            // later sectors keep their place; it reads as zeros.
+            if (got < want) {
+                std::memset(dest + got, 0, want - got);
+            }
+            return count;
+        }
+        pos += dataSize;
+        if (i == sectorCount - 1) {
+            return 0;
+        }
+    }
+}
+
+int D88Reader::ReadSectors(int track, int c, int h, int r, int n, std::uint8_t* dest, int len) {
+    const int sectorLength = SizeCodeLength(n);
+    int total = 0;
+    while (total < len) {
+        int step = len - total;
+        if (sectorLength >= 0 && sectorLength < step) {
+            step = sectorLength;
+        }
+        if (ReadSector(track, c, h, r, n, dest, step) < step) {
+            return total;
+        }
+        dest += step;
+        total += step;
+        // A sector was found, so c, h and r are bytes and track is below
+        // 164 here: none of the steps below can overflow.
+        if (r == lastSector_) {
+            ++track;
+            if (h == 0) {
+                h = 1;
+            } else {
+                h = 0;
+                ++c;
+            }
+            r = firstSector_;
+        } else {
+            ++r;
+        }
+    }
+    return total;
+}
+
+}  // namespace vorbex

@@ -1,0 +1,193 @@
+#include "sample_layouts.h"
+
+#include <algorithm>
+
+#include "d88_builder.h"
+
+namespace vorbex::build {
+
+namespace {
+
+constexpr std::size_t kBlock = 1024;
+constexpr int kFirstLoaded = 5;
+constexpr int kLastLoaded = 152;
+constexpr int kTracks2HD = 154;
+
+// A small fixed generator, so every build makes the same images.
+class Random {
+  public:
+    explicit Random(std::uint32_t seed) : state_(seed * 2654435761u + 0x9E3779B9u) {}
+    std::uint32_t Next() {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 17;
+        state_ ^= state_ << 5;
+        return state_;
+    }
+    int Below(int limit) { return static_cast<int>(Next() % static_cast<std::uint32_t>(limit)); }
+    void Fill(std::uint8_t* data, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i) {
+            data[i] = static_cast<std::uint8_t>(Next() >> 24);
+        }
+    }
+
+  private:
+    std::uint32_t state_;
+};
+
+// Ordinary data: the first byte is odd, so no block starts a file, and the
+// last byte is non-zero, so no block ends one.
+void FillPlainBlock(Random& random, std::uint8_t* block) {
+    random.Fill(block, kBlock);
+    block[0] |= 1;
+    block[kBlock - 1] |= 0x80;
+}
+
+// Writes an embedded file of `blocks` blocks at `file`. Its header makes the
+// end search start at a random block of the file; the last block ends it.
+void WriteEmbeddedFile(Random& random, std::uint8_t* file, int blocks) {
+    for (int i = 0; i < blocks; ++i) {
+        FillPlainBlock(random, file + kBlock * static_cast<std::size_t>(i));
+    }
+    const int searchFrom = random.Below(blocks);
+    unsigned words[6];
+    words[0] = 16u * static_cast<unsigned>(1 + random.Below(15));
+    for (int k = 1; k < 5; ++k) {
+        words[k] = words[k - 1] + 1 + static_cast<unsigned>(random.Below(64));
+    }
+    words[5] = static_cast<unsigned>(searchFrom) * 1024u + 0x300u +
+               static_cast<unsigned>(random.Below(0x100));
+    for (int k = 0; k < 6; ++k) {
+        file[2 * k] = static_cast<std::uint8_t>(words[k]);
+        file[2 * k + 1] = static_cast<std::uint8_t>(words[k] >> 8);
+    }
+    std::uint8_t* last = file + kBlock * static_cast<std::size_t>(blocks - 1);
+    std::fill(last + kBlock - 3, last + kBlock, std::uint8_t{0});
+}
+
+// The data of tracks 5 to 152 as the tool gathers it: filler with `files`
+// embedded files spread over it.
+std::vector<std::uint8_t> MakeLoadedData(Random& random, std::size_t size, int files) {
+    std::vector<std::uint8_t> data(size);
+    const std::size_t blocks = size / kBlock;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        FillPlainBlock(random, data.data() + kBlock * b);
+    }
+    std::size_t at = 2;
+    for (int i = 0; i < files; ++i) {
+        const int length = 1 + random.Below(8);
+        if (at + static_cast<std::size_t>(length) + 1 >= blocks) {
+            break;
+        }
+        WriteEmbeddedFile(random, data.data() + kBlock * at, length);
+        at += static_cast<std::size_t>(length + 1 + random.Below(16));
+    }
+    return data;
+}
+
+// A 2HD disk of 154 tracks of eight 1024-byte sectors stored interleaved.
+Disk Make2HDDisk(std::uint32_t seed, const std::string& name, int files) {
+    Random random(seed);
+    constexpr int kSectors = 8;
+    const std::vector<std::uint8_t> order = {1, 4, 7, 2, 5, 8, 3, 6};
+    const std::size_t trackBytes = kSectors * kBlock;
+    const std::vector<std::uint8_t> loaded = MakeLoadedData(
+        random, trackBytes * static_cast<std::size_t>(kLastLoaded - kFirstLoaded + 1), files);
+    Disk disk;
+    disk.name = name;
+    disk.mediaType = kMedia2HD;
+    for (int t = 0; t < kTracks2HD; ++t) {
+        disk.tracks[t] = MakeTrack(t, 3, order, [&](std::uint8_t r, std::vector<std::uint8_t>& d) {
+            if (t < kFirstLoaded || t > kLastLoaded) {
+                random.Fill(d.data(), d.size());
+                return;
+            }
+            const std::size_t from = trackBytes * static_cast<std::size_t>(t - kFirstLoaded) +
+                                     kBlock * static_cast<std::size_t>(r - 1);
+            std::copy_n(loaded.begin() + static_cast<std::ptrdiff_t>(from), kBlock, d.begin());
+        });
+    }
+    return disk;
+}
+
+// 26 sectors of 256 bytes a track, as 2HD disks formatted for 8-inch drives.
+Disk Make2HD256Disk(std::uint32_t seed) {
+    Random random(seed);
+    std::vector<std::uint8_t> order;
+    for (int r = 1; r <= 26; ++r) {
+        order.push_back(static_cast<std::uint8_t>(1 + (r * 7) % 26));
+    }
+    Disk disk;
+    disk.name = "VORBEX 26x256";
+    for (int t = 0; t < kTracks2HD; ++t) {
+        disk.tracks[t] = MakeTrack(t, 1, order, [&](std::uint8_t, std::vector<std::uint8_t>& d) {
+            random.Fill(d.data(), d.size());
+        });
+    }
+    return disk;
+}
+
+// Every track holds 16 sector headers whose sector count is 0, with the
+// sector numbers in reverse: the ID listing runs to 16 and every sector
+// search ends at the first header.
+Disk MakeHostileDisk(std::uint32_t seed) {
+    Random random(seed);
+    std::vector<std::uint8_t> order;
+    for (int r = 16; r >= 1; --r) {
+        order.push_back(static_cast<std::uint8_t>(r));
+    }
+    Disk disk;
+    disk.name = "VORBEX HOSTILE";
+    for (int t = 0; t < kTrackCount; ++t) {
+        Track track = MakeTrack(t, 3, order, [&](std::uint8_t, std::vector<std::uint8_t>& d) {
+            random.Fill(d.data(), d.size());
+        });
+        for (Sector& sector : track.sectors) {
+            sector.sectorCount = 0;
+        }
+        disk.tracks[t] = std::move(track);
+    }
+    return disk;
+}
+
+std::vector<std::uint8_t> MakeTwoDisks(int filesPerDisk) {
+    return BuildImage({Make2HDDisk(1, "VORBEX SAMPLE A", filesPerDisk),
+                       Make2HDDisk(2, "VORBEX SAMPLE B", filesPerDisk)});
+}
+
+}  // namespace
+
+const std::vector<Layout>& Layouts() {
+    static const std::vector<Layout> layouts = {
+        {"sample", "two 2HD disks, 8 x 1024-byte sectors a track, about 90 embedded files"},
+        {"empty", "the same two disks with no embedded file"},
+        {"2hd256", "one 2HD disk of 26 x 256-byte sectors a track"},
+        {"hostile", "one disk whose tracks hold 16 headers with a sector count of 0"},
+        {"multi64", "64 2HD disks with embedded files"},
+    };
+    return layouts;
+}
+
+std::optional<std::vector<std::uint8_t>> MakeLayout(const std::string& name) {
+    if (name == "sample") {
+        return MakeTwoDisks(45);
+    }
+    if (name == "empty") {
+        return MakeTwoDisks(0);
+    }
+    if (name == "2hd256") {
+        return BuildImage({Make2HD256Disk(3)});
+    }
+    if (name == "hostile") {
+        return BuildImage({MakeHostileDisk(4)});
+    }
+    if (name == "multi64") {
+        std::vector<Disk> disks;
+        for (std::uint32_t i = 0; i < 64; ++i) {
+            disks.push_back(Make2HDDisk(10 + i, "VORBEX DISK " + std::to_string(i), 20));
+        }
+        return BuildImage(disks);
+    }
+    return std::nullopt;
+}
+
+}  // namespace vorbex::build
