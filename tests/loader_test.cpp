@@ -1,0 +1,198 @@
+// Loading disks into the image buffer and handing the files found to a sink.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "d88_builder.h"
+#include "disk_loader.h"
+#include "extract.h"
+#include "test_support.h"
+
+namespace vorbex {
+namespace {
+
+using build::Disk;
+using build::Sector;
+using testing::Bytes;
+
+Sector Filled(int c, int h, int r, int n, std::size_t size, std::uint8_t value) {
+    Sector s;
+    s.c = static_cast<std::uint8_t>(c);
+    s.h = static_cast<std::uint8_t>(h);
+    s.r = static_cast<std::uint8_t>(r);
+    s.n = static_cast<std::uint8_t>(n);
+    s.data.assign(size, value);
+    return s;
+}
+
+// A track whose sectors, listed in `order`, each hold their own R value.
+build::Track Numbered(int t, std::initializer_list<int> order, int n = 3) {
+    build::Track track;
+    for (int r : order) {
+        track.sectors.push_back(
+            Filled(t / 2, t % 2, r, n, std::size_t{128} << n, static_cast<std::uint8_t>(r)));
+    }
+    return track;
+}
+
+class LoaderTest : public ::testing::Test {
+protected:
+    void Open(const std::vector<Disk>& disks) {
+        const auto path = dir_.path() / "image.d88";
+        testing::WriteBytes(path, build::BuildImage(disks));
+        ASSERT_TRUE(reader_.Open(path.string().c_str()));
+    }
+    // Value of the first byte of each 1024-byte block, up to `blocks`.
+    std::vector<int> BlockMarks(std::size_t blocks) const {
+        std::vector<int> marks;
+        for (std::size_t b = 0; b < blocks; ++b) {
+            marks.push_back(buffer_.bytes[b * 1024]);
+        }
+        return marks;
+    }
+
+    testing::TempDir dir_;
+    D88Reader reader_;
+    ImageBuffer buffer_;
+};
+
+TEST(SortIds, StableAscendingByUnsignedSectorNumber) {
+    std::uint8_t ids[] = {1, 0, 200, 3, 2, 0, 3, 3, 3, 0, 1, 3, 4, 0, 3, 3, 5, 0, 1, 3};
+    SortIdsBySectorNumber(ids, 5);
+    const std::vector<std::uint8_t> expected = {3, 0, 1, 3, 5, 0, 1, 3, 2, 0, 3, 3,
+                                                4, 0, 3, 3, 1, 0, 200, 3};
+    EXPECT_EQ(std::vector<std::uint8_t>(ids, ids + 20), expected);
+}
+
+TEST_F(LoaderTest, TracksLoadInOrderWithSectorsSortedByNumber) {
+    Disk disk;
+    disk.tracks[4] = Numbered(4, {9});  // never read
+    disk.tracks[5] = Numbered(5, {3, 1, 2});
+    disk.tracks[7] = Numbered(7, {5, 4});
+    disk.tracks[152] = Numbered(152, {7});
+    disk.tracks[153] = Numbered(153, {8});  // never read
+    Open({disk});
+    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 6u * 1024);
+    EXPECT_EQ(BlockMarks(7), (std::vector<int>{1, 2, 3, 4, 5, 7, 0}));
+}
+
+TEST_F(LoaderTest, OnlyTheFirstSixteenHeadersOfATrackAreLoaded) {
+    Disk disk;
+    disk.tracks[5] = Numbered(5, {26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12,
+                                  11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1},
+                              1);
+    Open({disk});
+    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 16u * 256);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(buffer_.bytes[static_cast<std::size_t>(i) * 256], 11 + i);
+    }
+}
+
+TEST_F(LoaderTest, ShortAndMissingSectorsLeaveNoGap) {
+    Disk disk;
+    disk.tracks[5].sectors = {Filled(2, 1, 1, 3, 100, 1),   // shorter than N says
+                              Filled(2, 1, 2, 0, 256, 2),   // longer: N=0 asks for 128
+                              Filled(2, 1, 3, 3, 0, 3),     // no data at all
+                              Filled(2, 1, 4, 3, 1024, 4)};
+    Open({disk});
+    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 100u + 128 + 1024);
+    EXPECT_EQ(buffer_.bytes[99], 1);
+    EXPECT_EQ(buffer_.bytes[100], 2);
+    EXPECT_EQ(buffer_.bytes[227], 2);
+    EXPECT_EQ(buffer_.bytes[228], 4);
+}
+
+TEST_F(LoaderTest, IdenticalIdsLoadTheFirstMatchTwice) {
+    Disk disk;
+    disk.tracks[5].sectors = {Filled(2, 1, 1, 3, 1024, 0xA1), Filled(2, 1, 1, 3, 1024, 0xB2),
+                              Filled(2, 1, 1, 2, 512, 0xC3)};
+    Open({disk});
+    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 2u * 1024 + 512);
+    EXPECT_EQ(buffer_.bytes[0], 0xA1);
+    EXPECT_EQ(buffer_.bytes[1024], 0xA1);
+    EXPECT_EQ(buffer_.bytes[2048], 0xC3) << "equal R keeps the listed order";
+}
+
+TEST_F(LoaderTest, SecondDiskLeavesTheFirstDisksLaterDataInPlace) {
+    Disk big;
+    Disk small;
+    for (int t = 5; t <= 152; ++t) {
+        big.tracks[t] = Numbered(t, {1, 2, 3, 4, 5, 6, 7, 8});
+    }
+    small.tracks[5].sectors = {Filled(2, 1, 1, 3, 1024, 0xEE)};
+    Open({big, small});
+    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 148u * 8 * 1024);
+    EXPECT_EQ(LoadDisk(reader_, 1, buffer_), 1024u);
+    EXPECT_EQ(BlockMarks(3), (std::vector<int>{0xEE, 2, 3}));
+    EXPECT_EQ(LoadDisk(reader_, 2, buffer_), 0u) << "a failed selection loads nothing";
+    EXPECT_EQ(BlockMarks(1), (std::vector<int>{0xEE}));
+}
+
+TEST_F(LoaderTest, DataBeyondTheBufferIsCutOff) {
+    Disk disk;
+    // Ten tracks of 128 KiB already hold more than the buffer.
+    for (int t = 5; t <= 14; ++t) {
+        for (int r = 1; r <= 16; ++r) {
+            disk.tracks[t].sectors.push_back(
+                Filled(t / 2, t % 2, r, 6, 8192, static_cast<std::uint8_t>(t)));
+        }
+    }
+    Open({disk});
+    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), ImageBuffer::kSize);
+    EXPECT_EQ(buffer_.bytes.size(), ImageBuffer::kSize);
+    EXPECT_EQ(buffer_.bytes.back(), 5 + ImageBuffer::kSize / (16 * 8192));
+}
+
+TEST_F(LoaderTest, HugeSizeCodesAskForTheRoomLeft) {
+    Disk disk;
+    disk.tracks[5].sectors = {Filled(2, 1, 1, 24, 3000, 7), Filled(2, 1, 2, 255, 5, 8)};
+    Open({disk});
+    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 3005u);
+    EXPECT_EQ(buffer_.bytes[3004], 8);
+}
+
+// Keeps files in memory; refuses the names it is told to.
+class MemorySink : public FileSink {
+public:
+    void Announce(const std::string& name) override { announced.push_back(name); }
+    bool Store(const std::string& name, const std::uint8_t* data, std::size_t size,
+               std::string& reason) override {
+        if (name == refuse) {
+            reason = "refused";
+            return false;
+        }
+        files[name] = Bytes(data, data + size);
+        return true;
+    }
+    std::vector<std::string> announced;
+    std::map<std::string, Bytes> files;
+    std::string refuse;
+};
+
+TEST(Extract, NamesFollowTheCounterAcrossCallsAndFailuresStillCount) {
+    ImageBuffer buffer;
+    for (std::size_t b : {3u, 7u}) {
+        buffer.bytes[b * 1024] = 0x10;
+        buffer.bytes[b * 1024 + 2] = 0x20;
+        buffer.bytes[b * 1024 + 4] = 0x30;
+        buffer.bytes[b * 1024 + 6] = 0x40;
+        buffer.bytes[b * 1024 + 8] = 0x50;
+        buffer.bytes[b * 1024 + 10] = 0x60;
+        buffer.bytes[b * 1024 + 500] = static_cast<std::uint8_t>(b);
+    }
+    MemorySink sink;
+    Console console;
+    std::int32_t counter = 0;
+    EXPECT_TRUE(ExtractEmbeddedFiles(buffer, counter, sink, console));
+    EXPECT_EQ(counter, 2);
+    sink.refuse = "ZT002";
+    EXPECT_FALSE(ExtractEmbeddedFiles(buffer, counter, sink, console));
+    EXPECT_EQ(counter, 4);
+    EXPECT_EQ(sink.announced, (std::vector<std::string>{"ZT000", "ZT001", "ZT002", "ZT003"}));
+    ASSERT_EQ(sink.files.size(), 3u);
+    EXPECT_EQ(sink.files["ZT003"], Bytes(buffer.bytes.begin() + 7 * 1024,
+                                         buffer.bytes.begin() + 8 * 1024));
+}
+
+}  // namespace
+}  // namespace vorbex

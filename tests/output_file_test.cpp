@@ -1,0 +1,77 @@
+// Output files appear whole under their name or not at all.
+#include <gtest/gtest.h>
+
+#include "output_file.h"
+#include "test_support.h"
+
+namespace vorbex {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Bytes;
+
+class OutputFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous_ = fs::current_path();
+        fs::current_path(dir_.path());
+    }
+    void TearDown() override { fs::current_path(previous_); }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& [name, bytes] : testing::ListFiles(dir_.path())) {
+            names.push_back(name);
+        }
+        return names;
+    }
+
+    testing::TempDir dir_;
+    fs::path previous_;
+    const Bytes data_ = Bytes(3072, 0x5A);
+};
+
+TEST_F(OutputFileTest, WritesTheWholeFileAndReplacesAnOldOne) {
+    testing::WriteBytes("ZT000", Bytes(10, 1));
+    std::string reason;
+    ASSERT_TRUE(WriteFileWhole("ZT000", data_.data(), data_.size(), reason)) << reason;
+    EXPECT_EQ(testing::ReadBytes("ZT000"), data_);
+    EXPECT_EQ(Names(), std::vector<std::string>{"ZT000"}) << "no temporary file is left";
+}
+
+TEST_F(OutputFileTest, ReplacesASymbolicLinkInsteadOfWritingThroughIt) {
+    testing::WriteBytes("target", Bytes(4, 9));
+    fs::create_symlink("target", "ZT001");
+    std::string reason;
+    ASSERT_TRUE(WriteFileWhole("ZT001", data_.data(), data_.size(), reason)) << reason;
+    EXPECT_FALSE(fs::is_symlink("ZT001"));
+    EXPECT_EQ(testing::ReadBytes("ZT001"), data_);
+    EXPECT_EQ(testing::ReadBytes("target"), Bytes(4, 9));
+}
+
+TEST_F(OutputFileTest, FolderInTheWayFailsAndLeavesNoTemporaryFile) {
+    fs::create_directory("ZT002");
+    std::string reason;
+    EXPECT_FALSE(WriteFileWhole("ZT002", data_.data(), data_.size(), reason));
+    EXPECT_EQ(reason, "Is a directory");
+    EXPECT_TRUE(fs::is_directory("ZT002"));
+    EXPECT_EQ(Names(), std::vector<std::string>{"ZT002"});
+}
+
+TEST_F(OutputFileTest, LeftoverTemporaryFilesAreNeitherUsedNorRemoved) {
+    testing::WriteBytes(TemporaryName("ZT003", 0), Bytes(1, 7));
+    testing::WriteBytes(TemporaryName("ZT003", 1), Bytes(1, 8));
+    std::string reason;
+    ASSERT_TRUE(WriteFileWhole("ZT003", data_.data(), data_.size(), reason)) << reason;
+    EXPECT_EQ(testing::ReadBytes("ZT003"), data_);
+    EXPECT_EQ(testing::ReadBytes(TemporaryName("ZT003", 0)), Bytes(1, 7));
+    EXPECT_EQ(testing::ReadBytes(TemporaryName("ZT003", 1)), Bytes(1, 8));
+    EXPECT_EQ(Names().size(), 3u);
+}
+
+TEST(TemporaryNames, CannotBeTakenForOutputFiles) {
+    EXPECT_EQ(TemporaryName("ZT004", 0), ".vorbex-ZT004.tmp");
+    EXPECT_EQ(TemporaryName("ZT004", 2), ".vorbex-ZT004.2.tmp");
+}
+
+}  // namespace
+}  // namespace vorbex

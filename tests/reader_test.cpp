@@ -1,0 +1,371 @@
+// The D88 reader against images built in memory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "d88_builder.h"
+#include "test_support.h"
+#include "vorbex/d88_reader.h"
+
+namespace vorbex {
+namespace {
+
+using build::Disk;
+using build::Sector;
+using build::Track;
+using testing::Bytes;
+
+// Sector data whose every byte tells where it came from.
+Bytes Pattern(std::size_t size, std::uint8_t seed) {
+    Bytes data(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        data[i] = static_cast<std::uint8_t>(seed + i * 7);
+    }
+    return data;
+}
+
+Sector MakeSector(int c, int h, int r, int n, std::size_t size, std::uint8_t seed) {
+    Sector s;
+    s.c = static_cast<std::uint8_t>(c);
+    s.h = static_cast<std::uint8_t>(h);
+    s.r = static_cast<std::uint8_t>(r);
+    s.n = static_cast<std::uint8_t>(n);
+    s.data = Pattern(size, seed);
+    return s;
+}
+
+// Track t of a plain disk: sectors 1..count of 256 bytes, seeded by t and r.
+Track PlainTrack(int t, int count = 8) {
+    Track track;
+    for (int r = 1; r <= count; ++r) {
+        track.sectors.push_back(
+            MakeSector(t / 2, t % 2, r, 1, 256, static_cast<std::uint8_t>(t * 16 + r)));
+    }
+    return track;
+}
+
+Disk PlainDisk(const std::string& name, std::initializer_list<int> tracks) {
+    Disk disk;
+    disk.name = name;
+    for (int t : tracks) {
+        disk.tracks[t] = PlainTrack(t);
+    }
+    return disk;
+}
+
+class ReaderTest : public ::testing::Test {
+protected:
+    // Writes `image` to a file and opens the reader on it.
+    void OpenImage(const Bytes& image) {
+        path_ = (dir_.path() / ("image" + std::to_string(files_++) + ".d88")).string();
+        testing::WriteBytes(path_, image);
+        ASSERT_TRUE(reader_.Open(path_.c_str()));
+    }
+    std::vector<int> Rs(int track) {
+        std::uint8_t ids[64];
+        const int got = reader_.ReadTrackIds(track, ids, 64);
+        std::vector<int> rs;
+        for (int i = 0; i < got / 4; ++i) {
+            rs.push_back(ids[4 * i + 2]);
+        }
+        return rs;
+    }
+
+    testing::TempDir dir_;
+    std::string path_;
+    int files_ = 0;
+    D88Reader reader_;
+};
+
+TEST_F(ReaderTest, OpenCountsDisksAndReportsUnopenablePaths) {
+    D88Reader reader;
+    EXPECT_FALSE(reader.Open(""));
+    EXPECT_FALSE(reader.Open((dir_.path() / "missing.d88").string().c_str()));
+    EXPECT_FALSE(reader.Open(dir_.path().string().c_str())) << "a directory cannot be read";
+    EXPECT_EQ(reader.GetDiskCount(), 0);
+
+    OpenImage(Bytes(687, 0));
+    EXPECT_EQ(reader_.GetDiskCount(), 0) << "no complete header";
+    OpenImage(Bytes{});
+    EXPECT_EQ(reader_.GetDiskCount(), 0);
+
+    std::vector<Disk> seventy(70, PlainDisk("X", {0}));
+    OpenImage(build::BuildImage(seventy));
+    EXPECT_EQ(reader_.GetDiskCount(), 64);
+
+    Disk zeroSize = PlainDisk("Z", {0});
+    zeroSize.diskSize = 0;
+    OpenImage(build::BuildDisk(zeroSize));
+    EXPECT_EQ(reader_.GetDiskCount(), 64) << "a size of 0 repeats the same disk";
+}
+
+TEST_F(ReaderTest, DiskWalkEndsWhereTheNextOffsetLeavesTheSignedRange) {
+    for (std::uint32_t size : {0x80000000u, 0xFFFFFFFFu, 0x7FFFFFF0u}) {
+        Disk disk = PlainDisk("BIG", {0});
+        disk.diskSize = size;
+        Bytes image = build::BuildDisk(disk);
+        Bytes second = build::BuildDisk(PlainDisk("NEXT", {0}));
+        image.insert(image.end(), second.begin(), second.end());
+        OpenImage(image);
+        EXPECT_EQ(reader_.GetDiskCount(), 1) << std::hex << size;
+        EXPECT_TRUE(reader_.SelectDisk(0));
+        EXPECT_FALSE(reader_.SelectDisk(1));
+    }
+}
+
+TEST_F(ReaderTest, SelectDiskFindsEachDiskAtTheEndOfTheOneBefore) {
+    Disk first = PlainDisk("FIRST", {5});
+    first.mediaType = build::kMedia2D;
+    Disk second = PlainDisk("SECOND", {5, 6});
+    second.mediaType = build::kMedia2HD;
+    OpenImage(build::BuildImage({first, second}));
+    ASSERT_EQ(reader_.GetDiskCount(), 2);
+
+    ASSERT_TRUE(reader_.SelectDisk(1));
+    EXPECT_STREQ(reader_.GetDiskName(), "SECOND");
+    EXPECT_EQ(reader_.GetMediaType(), 0x20);
+    std::uint8_t data[256];
+    ASSERT_EQ(reader_.ReadSector(6, 3, 0, 2, 1, data, 256), 256);
+    EXPECT_EQ(Bytes(data, data + 256), Pattern(256, 6 * 16 + 2));
+
+    ASSERT_TRUE(reader_.SelectDisk(0));
+    EXPECT_STREQ(reader_.GetDiskName(), "FIRST");
+    EXPECT_EQ(reader_.GetMediaType(), 0);
+    EXPECT_EQ(reader_.ReadTrackIds(6, data, 64), 0) << "disk 0 has no track 6";
+}
+
+TEST_F(ReaderTest, FailedSelectionLeavesNoDiskSelected) {
+    OpenImage(build::BuildDisk(PlainDisk("ONLY", {5})));
+    ASSERT_TRUE(reader_.SelectDisk(0));
+    EXPECT_FALSE(reader_.SelectDisk(1));
+    EXPECT_FALSE(reader_.SelectDisk(-1));
+    EXPECT_STREQ(reader_.GetDiskName(), "");
+    EXPECT_EQ(reader_.GetMediaType(), -1);
+    EXPECT_TRUE(Rs(5).empty());
+
+    D88Reader closed;
+    EXPECT_FALSE(closed.SelectDisk(0));
+    EXPECT_EQ(closed.GetMediaType(), -1);
+    std::uint8_t ids[64];
+    EXPECT_EQ(closed.ReadTrackIds(5, ids, 64), 0);
+}
+
+TEST_F(ReaderTest, DiskNameKeepsSixteenBytesUpToTheFirstNul) {
+    OpenImage(build::BuildDisk(PlainDisk("ABCDEFGHIJKLMNOPQ", {5})));
+    ASSERT_TRUE(reader_.SelectDisk(0));
+    EXPECT_STREQ(reader_.GetDiskName(), "ABCDEFGHIJKLMNOP");
+
+    OpenImage(build::BuildDisk(PlainDisk(std::string("AB\0CD", 5), {5})));
+    ASSERT_TRUE(reader_.SelectDisk(0));
+    EXPECT_STREQ(reader_.GetDiskName(), "AB");
+    EXPECT_EQ(std::memcmp(reader_.GetDiskName(), "AB\0\0\0", 5), 0);
+}
+
+TEST_F(ReaderTest, OpenWithoutPathClosesButKeepsTheSelection) {
+    OpenImage(build::BuildDisk(PlainDisk("KEPT", {5})));
+    ASSERT_TRUE(reader_.SelectDisk(0));
+    EXPECT_TRUE(reader_.Open());
+    EXPECT_EQ(reader_.GetDiskCount(), 0);
+    EXPECT_EQ(reader_.GetMediaType(), -1);
+    EXPECT_STREQ(reader_.GetDiskName(), "KEPT");
+    EXPECT_TRUE(Rs(5).empty()) << "no file to read from";
+    EXPECT_FALSE(reader_.SelectDisk(0));
+}
+
+TEST_F(ReaderTest, SecondOpenReadsTheNewFileWithTheEarlierTrackTable) {
+    OpenImage(build::BuildDisk(PlainDisk("ONE", {5})));
+    ASSERT_TRUE(reader_.SelectDisk(0));
+    // Same layout, other contents: the old table points at the new data.
+    Disk other = PlainDisk("TWO", {5});
+    for (Sector& s : other.tracks[5].sectors) {
+        s.r = static_cast<std::uint8_t>(s.r + 100);
+    }
+    OpenImage(build::BuildDisk(other));
+    EXPECT_EQ(Rs(5), (std::vector<int>{101, 102, 103, 104, 105, 106, 107, 108}));
+}
+
+TEST_F(ReaderTest, UnreachableTracksGiveNothing) {
+    Disk disk = PlainDisk("T", {5, 6, 7});
+    const Bytes built = build::BuildDisk(disk);
+    const std::uint32_t size = static_cast<std::uint32_t>(built.size());
+    disk.trackOffsets[5] = 0;
+    disk.trackOffsets[6] = size + 1;
+    disk.trackOffsets[7] = 0x80000010u;
+    OpenImage(build::BuildDisk(disk));
+    ASSERT_TRUE(reader_.SelectDisk(0));
+    std::uint8_t data[256];
+    for (int t : {-1, 0, 5, 6, 7, 164, 1000}) {
+        EXPECT_TRUE(Rs(t).empty()) << t;
+        EXPECT_EQ(reader_.ReadSector(t, t / 2, t % 2, 1, 1, data, 256), 0) << t;
+    }
+}
+
+TEST_F(ReaderTest, TrackAtExactlyTheDiskSizeIsStillFollowed) {
+    Disk disk = PlainDisk("EDGE", {5});
+    const std::uint32_t offset =
+        static_cast<std::uint32_t>(build::kDiskHeaderSize);  // track 5 starts here
+    disk.diskSize = offset;
+    OpenImage(build::BuildDisk(disk));
+    ASSERT_TRUE(reader_.SelectDisk(0));
+    EXPECT_EQ(Rs(5).size(), 8u);
+}
+
+TEST_F(ReaderTest, IdListingStopsAtTheRoomTheCountOrTheEndOfTheFile) {
+    Disk disk = PlainDisk("IDS", {5});
+    disk.tracks[9] = PlainTrack(9, 20);
+    for (Sector& s : disk.tracks[9].sectors) {
+        s.sectorCount = 0;  // never ends the listing
+    }
+    disk.tracks[10] = PlainTrack(10, 8);
+    for (Sector& s : disk.tracks[10].sectors) {
+        s.sectorCount = 3;
+    }
+    OpenImage(build::BuildDisk(disk));
+    ASSERT_TRUE(reader_.SelectDisk(0));
+
+    std::uint8_t ids[80];
+    EXPECT_EQ(reader_.ReadTrackIds(5, ids, 64), 32);
+    EXPECT_EQ(std::vector<std::uint8_t>(ids, ids + 8),
+              (std::vector<std::uint8_t>{2, 1, 1, 1, 2, 1, 2, 1}));
+    EXPECT_EQ(reader_.ReadTrackIds(5, ids, 16), 16);
+    EXPECT_EQ(reader_.ReadTrackIds(9, ids, 64), 64);
+    EXPECT_EQ(reader_.ReadTrackIds(10, ids, 64), 12);
+
+    std::fill(std::begin(ids), std::end(ids), 0xEE);
+    EXPECT_EQ(reader_.ReadTrackIds(5, ids, 6), 4) << "no partial entry";
+    EXPECT_EQ(ids[4], 0xEE);
+    EXPECT_EQ(reader_.ReadTrackIds(5, ids, 0), 0);
+    EXPECT_EQ(reader_.ReadTrackIds(5, ids, -4), 0);
+}
+
+TEST_F(ReaderTest, HeaderCutShortEndsTheTrackWalk) {
+    Disk disk;
+    disk.tracks[5] = PlainTrack(5, 3);
+    for (Sector& s : disk.tracks[5].sectors) {
+        s.sectorCount = 0;
+    }
+    disk.tracks[5].sectors[2].data.clear();
+    disk.tracks[5].sectors[2].dataSize = 0;
+    Bytes image = build::BuildDisk(disk);
+    // Keep the first two sectors whole and half of the third header.
+    image.resize(image.size() - 8);
+    OpenImage(image);
+    ASSERT_TRUE(reader_.SelectDisk(0));
+    EXPECT_EQ(Rs(5), (std::vector<int>{1, 2}));
+    std::uint8_t data[256];
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 1, data, 256), 0) << "no match on a cut header";
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 2, 1, data, 256), 0)
+        << "a sector count of 0 ends the sector search";
+}
+
+TEST_F(ReaderTest, ReadSectorCopiesTheFirstMatchLoweredToTheRequest) {
+    Disk disk;
+    Track& track = disk.tracks[5];
+    track.sectors = {MakeSector(2, 1, 3, 1, 256, 30), MakeSector(2, 1, 1, 1, 100, 10),
+                     MakeSector(2, 1, 1, 1, 256, 99), MakeSector(2, 1, 2, 2, 512, 20)};
+    OpenImage(build::BuildDisk(disk));
+    ASSERT_TRUE(reader_.SelectDisk(0));
+
+    std::uint8_t data[600];
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 1, 1, data, 600), 100) << "data size, not N";
+    EXPECT_EQ(Bytes(data, data + 100), Pattern(100, 10)) << "the first match wins";
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 2, 2, data, 50), 50);
+    EXPECT_EQ(Bytes(data, data + 50), Pattern(50, 20));
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 1, data, 0), 0);
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 4, 1, data, 600), 0) << "no such R";
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 2, data, 600), 0) << "N must match too";
+    EXPECT_EQ(reader_.ReadSector(5, 2 + 256, 1, 3, 1, data, 600), 0);
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, -253, 1, data, 600), 0);
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 1, data, -1), 0);
+}
+
+TEST_F(ReaderTest, SectorSearchStopsAtTheCountOfTheHeaderItReads) {
+    Disk disk;
+    disk.tracks[5] = PlainTrack(5, 4);
+    disk.tracks[5].sectors[1].sectorCount = 2;  // the walk ends after sector 2
+    OpenImage(build::BuildDisk(disk));
+    ASSERT_TRUE(reader_.SelectDisk(0));
+    std::uint8_t data[256];
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 2, 1, data, 256), 256);
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 1, data, 256), 0);
+}
+
+TEST_F(ReaderTest, DataCutShortKeepsItsCountAndReadsAsZeros) {
+    Disk disk;
+    disk.tracks[5].sectors = {MakeSector(2, 1, 1, 1, 256, 40)};
+    Bytes image = build::BuildDisk(disk);
+    image.resize(image.size() - 56);  // 200 of 256 data bytes remain
+    OpenImage(image);
+    ASSERT_TRUE(reader_.SelectDisk(0));
+    Bytes data(256, 0xAA);
+    ASSERT_EQ(reader_.ReadSector(5, 2, 1, 1, 1, data.data(), 256), 256);
+    const Bytes whole = Pattern(256, 40);
+    EXPECT_TRUE(std::equal(data.begin(), data.begin() + 200, whole.begin()));
+    EXPECT_TRUE(std::all_of(data.begin() + 200, data.end(), [](auto b) { return b == 0; }));
+}
+
+// Three 2HD-style tracks of eight 1024-byte sectors, R 1..8.
+class RunTest : public ReaderTest {
+protected:
+    void SetUp() override {
+        Disk disk;
+        for (int t = 10; t <= 12; ++t) {
+            for (int r = 1; r <= 8; ++r) {
+                disk.tracks[t].sectors.push_back(
+                    MakeSector(t / 2, t % 2, r, 3, 1024, static_cast<std::uint8_t>(t * 8 + r)));
+            }
+        }
+        OpenImage(build::BuildDisk(disk));
+        ASSERT_TRUE(reader_.SelectDisk(0));
+        reader_.SetSectorRange(1, 8);
+    }
+    Bytes Sector(int t, int r) { return Pattern(1024, static_cast<std::uint8_t>(t * 8 + r)); }
+};
+
+TEST_F(RunTest, RunMovesToTheOtherHeadAndThenTheNextCylinder) {
+    Bytes data(3072);
+    ASSERT_EQ(reader_.ReadSectors(10, 5, 0, 8, 3, data.data(), 3072), 3072);
+    Bytes expected = Sector(10, 8);
+    for (int r : {1, 2}) {
+        const Bytes next = Sector(11, r);
+        expected.insert(expected.end(), next.begin(), next.end());
+    }
+    EXPECT_EQ(data, expected) << "(5,0,8) then (5,1,1) and (5,1,2) on the next track";
+
+    ASSERT_EQ(reader_.ReadSectors(11, 5, 1, 8, 3, data.data(), 3072), 3072);
+    expected = Sector(11, 8);
+    for (int r : {1, 2}) {
+        const Bytes next = Sector(12, r);
+        expected.insert(expected.end(), next.begin(), next.end());
+    }
+    EXPECT_EQ(data, expected) << "(5,1,8) then (6,0,1) and (6,0,2)";
+}
+
+TEST_F(RunTest, RunCountsOnlyWholeStepsAndStopsAtAMissingSector) {
+    Bytes data(4096);
+    EXPECT_EQ(reader_.ReadSectors(10, 5, 0, 7, 3, data.data(), 2500), 2500)
+        << "the last step is lowered to the rest of the request";
+    EXPECT_EQ(reader_.ReadSectors(12, 6, 0, 7, 3, data.data(), 4096), 2048)
+        << "track 13 does not exist";
+    EXPECT_EQ(reader_.ReadSectors(10, 5, 0, 1, 2, data.data(), 1024), 0) << "N=2 finds nothing";
+    EXPECT_EQ(reader_.ReadSectors(10, 5, 0, 1, 3, data.data(), 0), 0);
+    EXPECT_EQ(reader_.ReadSectors(163, 81, 1, 1, 3, data.data(), 1024), 0);
+}
+
+TEST_F(RunTest, HugeSizeCodesReadTheRestOfTheRequestInOneStep) {
+    Bytes data(1024);
+    // No 1024-byte sector has N=30, so nothing is found, but nothing
+    // overflows either; with a matching N the step is the whole request.
+    EXPECT_EQ(reader_.ReadSectors(10, 5, 0, 1, 30, data.data(), 1024), 0);
+    Disk disk;
+    disk.tracks[5].sectors = {MakeSector(2, 1, 1, 40, 700, 1)};
+    OpenImage(build::BuildDisk(disk));
+    ASSERT_TRUE(reader_.SelectDisk(0));
+    EXPECT_EQ(reader_.ReadSectors(5, 2, 1, 1, 40, data.data(), 600), 600);
+    EXPECT_EQ(reader_.ReadSectors(5, 2, 1, 1, 40, data.data(), 1000), 0)
+        << "700 bytes are less than the 1000-byte step";
+}
+
+}  // namespace
+}  // namespace vorbex

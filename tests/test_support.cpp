@@ -1,0 +1,136 @@
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace vorbex::testing {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::random_device device;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path candidate =
+            fs::temp_directory_path() / ("vorbex-test-" + std::to_string(device()));
+        if (fs::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+void WriteBytes(const fs::path& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+}
+
+Bytes ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path.string());
+    }
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::map<std::string, Bytes> ListFiles(const fs::path& dir) {
+    std::map<std::string, Bytes> files;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        files[name] = entry.is_regular_file() ? ReadBytes(entry.path()) : Bytes{};
+    }
+    return files;
+}
+
+std::vector<std::string> VorbexCommand() {
+    if (const char* command = std::getenv("VORBEX_COMMAND"); command && *command) {
+        std::vector<std::string> words;
+        std::istringstream in(command);
+        for (std::string word; in >> word;) {
+            words.push_back(word);
+        }
+        return words;
+    }
+    return {VORBEX_EXE};
+}
+
+std::string LineEnd() {
+    const char* eol = std::getenv("VORBEX_EOL");
+    return eol && std::string(eol) == "crlf" ? "\r\n" : "\n";
+}
+
+namespace {
+
+std::string ReadText(const fs::path& path) {
+    const Bytes bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+RunResult RunVorbex(const std::vector<std::string>& args, const fs::path& cwd,
+                    const RunOptions& options) {
+    // Captured streams live outside `cwd`, which the tests list.
+    TempDir capture;
+    const fs::path outPath = options.stdoutPath ? fs::path(*options.stdoutPath)
+                                                : capture.path() / "stdout";
+    const fs::path errPath = capture.path() / "stderr";
+
+    std::vector<std::string> command = VorbexCommand();
+    command.insert(command.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : command) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+
+    const pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int in = open("/dev/null", O_RDONLY);
+        if (out < 0 || err < 0 || in < 0 || chdir(cwd.c_str()) != 0) {
+            _exit(126);
+        }
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        if (options.beforeExec) {
+            options.beforeExec();
+        }
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    RunResult result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (!options.stdoutPath) {
+        result.out = ReadText(outPath);
+    }
+    result.err = ReadText(errPath);
+    return result;
+}
+
+}  // namespace vorbex::testing

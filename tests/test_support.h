@@ -1,0 +1,65 @@
+// Shared helpers of the tests: scratch folders, files, and running vorbex.
+#ifndef VORBEX_TESTS_TEST_SUPPORT_H
+#define VORBEX_TESTS_TEST_SUPPORT_H
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorbex::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+void WriteBytes(const std::filesystem::path& path, const Bytes& bytes);
+Bytes ReadBytes(const std::filesystem::path& path);
+
+// The names in `dir`, sorted, with the contents of each regular file.
+std::map<std::string, Bytes> ListFiles(const std::filesystem::path& dir);
+
+struct RunResult {
+    int exitCode = -1;     // the exit code, or 128 + the signal that ended it
+    std::string out;       // standard output, unless redirected
+    std::string err;       // standard error
+};
+
+struct RunOptions {
+    // Standard output goes to this file instead of being captured.
+    std::optional<std::string> stdoutPath;
+    // Runs in the child just before the program starts (limits, signals).
+    std::function<void()> beforeExec;
+};
+
+// The command that runs the tool: $VORBEX_COMMAND split at spaces when set
+// (to run another build, such as the Windows one under wine), else the
+// vorbex built with these tests.
+std::vector<std::string> VorbexCommand();
+
+// The line end the tool under test writes: "\r\n" when $VORBEX_EOL is
+// "crlf", else "\n".
+std::string LineEnd();
+
+// Runs the tool with `args` in the folder `cwd`.
+RunResult RunVorbex(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                    const RunOptions& options = {});
+
+}  // namespace vorbex::testing
+
+#endif  // VORBEX_TESTS_TEST_SUPPORT_H
