@@ -48,18 +48,18 @@ D88Reader::D88Reader() = default;
 D88Reader::~D88Reader() = default;
 
 void D88Reader::Close() {
-    file_.reset();
+    file.reset();
 }
 
 bool D88Reader::Open(const char* path) {
     Close();
     if (path == nullptr) {
-        diskCount_ = 0;
-        mediaType_ = -1;
+        diskCount = 0;
+        mediaType = -1;
         return true;
     }
-    std::unique_ptr<ImageFile> file = ImageFile::Open(path);
-    if (!file) {
+    std::unique_ptr<ImageFile> opened = ImageFile::Open(path);
+    if (!opened) {
         return false;
     }
 
@@ -69,7 +69,7 @@ bool D88Reader::Open(const char* path) {
     std::uint8_t header[kDiskHeaderSize];
     while (count < kMaxDisks) {
         offsets[count] = static_cast<std::int32_t>(offset);
-        if (file->ReadAt(offset, header, sizeof header) < sizeof header) {
+        if (opened->ReadAt(offset, header, sizeof header) < sizeof header) {
             break;
         }
         ++count;
@@ -82,61 +82,61 @@ bool D88Reader::Open(const char* path) {
     }
     // A path that opens but cannot be read at all (a directory) is as
     // useless as one that does not open.
-    if (count == 0 && file->HadError()) {
+    if (count == 0 && opened->HadError()) {
         return false;
     }
-    file_ = std::move(file);
-    diskCount_ = count;
-    std::copy(std::begin(offsets), std::end(offsets), std::begin(diskOffsets_));
+    file = std::move(opened);
+    diskCount = count;
+    std::copy(std::begin(offsets), std::end(offsets), std::begin(diskOffsets));
     return true;
 }
 
 bool D88Reader::SelectDisk(int index) {
-    if (!file_) {
+    if (!file) {
         return false;
     }
-    diskOffset_ = -1;
-    mediaType_ = -1;
-    diskSize_ = 0;
-    std::memset(diskName_, 0, sizeof diskName_);
-    if (index < 0 || index >= diskCount_) {
+    diskOffset = -1;
+    mediaType = -1;
+    diskSize = 0;
+    std::memset(diskName, 0, sizeof diskName);
+    if (index < 0 || index >= diskCount) {
         return false;
     }
 
     // The header was read whole when the disk was counted; should the file
     // have shrunk since, the missing part reads as zeros (absent tracks).
     std::uint8_t header[kDiskHeaderSize] = {};
-    diskOffset_ = diskOffsets_[index];
-    file_->ReadAt(diskOffset_, header, sizeof header);
+    diskOffset = diskOffsets[index];
+    file->ReadAt(diskOffset, header, sizeof header);
 
     for (int t = 0; t < kTrackCount; ++t) {
-        trackOffsets_[t] = LeSigned32(header + kTrackTableOffset + 4 * t);
+        trackOffsets[t] = LeSigned32(header + kTrackTableOffset + 4 * t);
     }
-    mediaType_ = header[kMediaTypeOffset];
-    diskSize_ = LeSigned32(header + kDiskSizeOffset);
+    mediaType = header[kMediaTypeOffset];
+    diskSize = LeSigned32(header + kDiskSizeOffset);
     // The name field is 17 bytes, but only the first 16 are kept, up to
-    // the first NUL; the last byte of diskName_ stays NUL.
+    // the first NUL; the last byte of diskName stays NUL.
     for (int i = 0; i < kDiskNameSize - 1 && header[i] != 0; ++i) {
-        diskName_[i] = static_cast<char>(header[i]);
+        diskName[i] = static_cast<char>(header[i]);
     }
     return true;
 }
 
 std::int64_t D88Reader::TrackPosition(int track) const {
-    if (!file_ || track < 0 || track >= kTrackCount || diskOffset_ < 0) {
+    if (!file || track < 0 || track >= kTrackCount || diskOffset < 0) {
         return -1;
     }
-    const std::int32_t offset = trackOffsets_[track];
+    const std::int32_t offset = trackOffsets[track];
     // An offset equal to the disk size is still followed: it may be the
     // start of a track that is cut off.
-    if (offset <= 0 || offset > diskSize_) {
+    if (offset <= 0 || offset > diskSize) {
         return -1;
     }
-    return static_cast<std::int64_t>(diskOffset_) + offset;
+    return static_cast<std::int64_t>(diskOffset) + offset;
 }
 
 bool D88Reader::ReadSectorHeader(std::int64_t pos, std::uint8_t* header) {
-    return file_->ReadAt(pos, header, kSectorHeaderSize) == kSectorHeaderSize;
+    return file->ReadAt(pos, header, kSectorHeaderSize) == kSectorHeaderSize;
 }
 
 int D88Reader::ReadTrackIds(int track, std::uint8_t* ids, int len) {
@@ -181,7 +181,7 @@ int D88Reader::ReadSector(int track, int c, int h, int r, int n, std::uint8_t* d
         if (header[0] == c && header[1] == h && header[2] == r && header[3] == n) {
             const int count = std::min(dataSize, len);
             const auto want = static_cast<std::size_t>(count);
-            const std::size_t got = count > 0 ? file_->ReadAt(pos, dest, want) : 0;
+            const std::size_t got = count > 0 ? file->ReadAt(pos, dest, want) : 0;
             // Data cut off by the end of the file still takes its room, so
             // later sectors keep their place; it reads as zeros.
             if (got < want) {
@@ -211,7 +211,7 @@ int D88Reader::ReadSectors(int track, int c, int h, int r, int n, std::uint8_t* 
         total += step;
         // A sector was found, so c, h and r are bytes and track is below
         // 164 here: none of the steps below can overflow.
-        if (r == lastSector_) {
+        if (r == lastSector) {
             ++track;
             if (h == 0) {
                 h = 1;
@@ -219,7 +219,7 @@ int D88Reader::ReadSectors(int track, int c, int h, int r, int n, std::uint8_t* 
                 h = 0;
                 ++c;
             }
-            r = firstSector_;
+            r = firstSector;
         } else {
             ++r;
         }

@@ -53,7 +53,7 @@ class D88Reader {
     // SelectDisk.
     bool Open(const char* path = nullptr);
 
-    int GetDiskCount() const { return diskCount_; }
+    int GetDiskCount() const { return diskCount; }
 
     // Makes disk `index` (0-based) the selected one. False when no file is
     // open or the index is out of range; an open reader's earlier selection
@@ -62,15 +62,15 @@ class D88Reader {
 
     // The selected disk's name: at most 16 bytes, NUL-terminated, empty when
     // none is selected. Valid until the next SelectDisk or destruction.
-    const char* GetDiskName() const { return diskName_; }
+    const char* GetDiskName() const { return diskName; }
 
     // The selected disk's media type byte, or -1 when none is selected.
-    int GetMediaType() const { return mediaType_; }
+    int GetMediaType() const { return mediaType; }
 
     // The sector numbers that begin and end each track of a ReadSectors run.
     void SetSectorRange(int first, int last) {
-        firstSector_ = first;
-        lastSector_ = last;
+        firstSector = first;
+        lastSector = last;
     }
 
     // Lists the sector IDs of track `track` into `ids`, four bytes each, at
@@ -100,16 +100,16 @@ class D88Reader {
     // Reads one sector header at `pos`; false when it is cut short.
     bool ReadSectorHeader(std::int64_t pos, std::uint8_t* header);
 
-    std::unique_ptr<ImageFile> file_;
-    int diskCount_ = 0;
-    int firstSector_ = 1;
-    int lastSector_ = 16;
-    std::int32_t diskOffsets_[kMaxDisks] = {};
-    std::int32_t diskSize_ = 0;
-    std::int32_t diskOffset_ = -1;
-    std::int32_t trackOffsets_[kTrackCount] = {};
-    int mediaType_ = -1;
-    char diskName_[kDiskNameSize] = {};
+    std::unique_ptr<ImageFile> file;
+    int diskCount = 0;
+    int firstSector = 1;
+    int lastSector = 16;
+    std::int32_t diskOffsets[kMaxDisks] = {};
+    std::int32_t diskSize = 0;
+    std::int32_t diskOffset = -1;
+    std::int32_t trackOffsets[kTrackCount] = {};
+    int mediaType = -1;
+    char diskName[kDiskNameSize] = {};
 };
 
 }  // namespace vorbex
