@@ -185,6 +185,26 @@ TEST_F(ReaderTest, SecondOpenReadsTheNewFileWithTheEarlierTrackTable) {
     EXPECT_EQ(Rs(5), (std::vector<int>{101, 102, 103, 104, 105, 106, 107, 108}));
 }
 
+std::size_t OpenDescriptors() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/fd")) {
+        ++count;
+    }
+    return count;
+}
+
+TEST_F(ReaderTest, OpeningAnotherFileClosesTheFirst) {
+    const std::size_t before = OpenDescriptors();
+    OpenImage(build::BuildDisk(PlainDisk("A", {5})));
+    EXPECT_EQ(OpenDescriptors(), before + 1);
+    OpenImage(build::BuildDisk(PlainDisk("B", {5})));
+    EXPECT_EQ(OpenDescriptors(), before + 1);
+    EXPECT_FALSE(reader_.Open((dir_.path() / "missing").string().c_str()));
+    EXPECT_EQ(OpenDescriptors(), before) << "a failed open leaves the reader closed";
+    EXPECT_FALSE(reader_.SelectDisk(0));
+}
+
 TEST_F(ReaderTest, UnreachableTracksGiveNothing) {
     Disk disk = PlainDisk("T", {5, 6, 7});
     const Bytes built = build::BuildDisk(disk);
