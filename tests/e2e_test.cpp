@@ -49,8 +49,8 @@ Disk LoadedDisk(const Bytes& loaded, const std::string& name = "E2E") {
     const std::size_t tracks = (loaded.size() + 8 * kBlock - 1) / (8 * kBlock);
     for (std::size_t i = 0; i < tracks; ++i) {
         const int t = 5 + static_cast<int>(i);
-        disk.tracks[t] = build::MakeTrack(
-            t, 3, {2, 1, 4, 3, 6, 5, 8, 7}, [&](std::uint8_t r, Bytes& d) {
+        disk.tracks[t] =
+            build::MakeTrack(t, 3, {2, 1, 4, 3, 6, 5, 8, 7}, [&](std::uint8_t r, Bytes& d) {
                 const std::size_t at = (i * 8 + r - 1) * kBlock;
                 if (at < loaded.size()) {
                     std::copy_n(loaded.begin() + static_cast<std::ptrdiff_t>(at), kBlock,
@@ -70,11 +70,10 @@ std::string Lines(std::initializer_list<std::string> lines) {
 }
 
 class EndToEnd : public ::testing::Test {
-protected:
+  protected:
     RunResult RunOn(const Bytes& image, const testing::RunOptions& options = {}) {
         testing::WriteBytes(images_.path() / "image.d88", image);
-        return testing::RunVorbex({(images_.path() / "image.d88").string()}, work_.path(),
-                                  options);
+        return testing::RunVorbex({(images_.path() / "image.d88").string()}, work_.path(), options);
     }
     std::map<std::string, Bytes> Outputs() const { return testing::ListFiles(work_.path()); }
 
@@ -123,8 +122,8 @@ TEST_F(EndToEnd, FirstTwoDisksAreScannedWithoutClearingTheBuffer) {
     Bytes third = Filler(8, 0x33);
     PutFile(third, 0, 1, 0xD0);
 
-    const RunResult run = RunOn(
-        build::BuildImage({LoadedDisk(first), LoadedDisk(second), LoadedDisk(third)}));
+    const RunResult run =
+        RunOn(build::BuildImage({LoadedDisk(first), LoadedDisk(second), LoadedDisk(third)}));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, Lines({"ZT000", "ZT001", "ZT002", "ZT003"}));
     EXPECT_EQ(run.err, "");

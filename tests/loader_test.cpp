@@ -16,13 +16,7 @@ using build::Sector;
 using testing::Bytes;
 
 Sector Filled(int c, int h, int r, int n, std::size_t size, std::uint8_t value) {
-    Sector s;
-    s.c = static_cast<std::uint8_t>(c);
-    s.h = static_cast<std::uint8_t>(h);
-    s.r = static_cast<std::uint8_t>(r);
-    s.n = static_cast<std::uint8_t>(n);
-    s.data.assign(size, value);
-    return s;
+    return build::MakeSector(c, h, r, n, Bytes(size, value));
 }
 
 // A track whose sectors, listed in `order`, each hold their own R value.
@@ -36,7 +30,7 @@ build::Track Numbered(int t, std::initializer_list<int> order, int n = 3) {
 }
 
 class LoaderTest : public ::testing::Test {
-protected:
+  protected:
     void Open(const std::vector<Disk>& disks) {
         const auto path = dir_.path() / "image.d88";
         testing::WriteBytes(path, build::BuildImage(disks));
@@ -59,8 +53,8 @@ protected:
 TEST(SortIds, StableAscendingByUnsignedSectorNumber) {
     std::uint8_t ids[] = {1, 0, 200, 3, 2, 0, 3, 3, 3, 0, 1, 3, 4, 0, 3, 3, 5, 0, 1, 3};
     SortIdsBySectorNumber(ids, 5);
-    const std::vector<std::uint8_t> expected = {3, 0, 1, 3, 5, 0, 1, 3, 2, 0, 3, 3,
-                                                4, 0, 3, 3, 1, 0, 200, 3};
+    const std::vector<std::uint8_t> expected = {3, 0, 1, 3, 5, 0, 1, 3, 2,   0,
+                                                3, 3, 4, 0, 3, 3, 1, 0, 200, 3};
     EXPECT_EQ(std::vector<std::uint8_t>(ids, ids + 20), expected);
 }
 
@@ -78,8 +72,8 @@ TEST_F(LoaderTest, TracksLoadInOrderWithSectorsSortedByNumber) {
 
 TEST_F(LoaderTest, OnlyTheFirstSixteenHeadersOfATrackAreLoaded) {
     Disk disk;
-    disk.tracks[5] = Numbered(5, {26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12,
-                                  11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1},
+    disk.tracks[5] = Numbered(5, {26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14,
+                                  13, 12, 11, 10, 9,  8,  7,  6,  5,  4,  3,  2,  1},
                               1);
     Open({disk});
     EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 16u * 256);
@@ -90,9 +84,9 @@ TEST_F(LoaderTest, OnlyTheFirstSixteenHeadersOfATrackAreLoaded) {
 
 TEST_F(LoaderTest, ShortAndMissingSectorsLeaveNoGap) {
     Disk disk;
-    disk.tracks[5].sectors = {Filled(2, 1, 1, 3, 100, 1),   // shorter than N says
-                              Filled(2, 1, 2, 0, 256, 2),   // longer: N=0 asks for 128
-                              Filled(2, 1, 3, 3, 0, 3),     // no data at all
+    disk.tracks[5].sectors = {Filled(2, 1, 1, 3, 100, 1),  // shorter than N says
+                              Filled(2, 1, 2, 0, 256, 2),  // longer: N=0 asks for 128
+                              Filled(2, 1, 3, 3, 0, 3),    // no data at all
                               Filled(2, 1, 4, 3, 1024, 4)};
     Open({disk});
     EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 100u + 128 + 1024);
@@ -153,7 +147,7 @@ TEST_F(LoaderTest, HugeSizeCodesAskForTheRoomLeft) {
 
 // Keeps files in memory; refuses the names it is told to.
 class MemorySink : public FileSink {
-public:
+  public:
     void Announce(const std::string& name) override { announced.push_back(name); }
     bool Store(const std::string& name, const std::uint8_t* data, std::size_t size,
                std::string& reason) override {
@@ -190,8 +184,8 @@ TEST(Extract, NamesFollowTheCounterAcrossCallsAndFailuresStillCount) {
     EXPECT_EQ(counter, 4);
     EXPECT_EQ(sink.announced, (std::vector<std::string>{"ZT000", "ZT001", "ZT002", "ZT003"}));
     ASSERT_EQ(sink.files.size(), 3u);
-    EXPECT_EQ(sink.files["ZT003"], Bytes(buffer.bytes.begin() + 7 * 1024,
-                                         buffer.bytes.begin() + 8 * 1024));
+    EXPECT_EQ(sink.files["ZT003"],
+              Bytes(buffer.bytes.begin() + 7 * 1024, buffer.bytes.begin() + 8 * 1024));
 }
 
 }  // namespace

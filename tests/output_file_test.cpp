@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 using testing::Bytes;
 
 class OutputFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         previous_ = fs::current_path();
         fs::current_path(dir_.path());

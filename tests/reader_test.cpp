@@ -26,13 +26,7 @@ Bytes Pattern(std::size_t size, std::uint8_t seed) {
 }
 
 Sector MakeSector(int c, int h, int r, int n, std::size_t size, std::uint8_t seed) {
-    Sector s;
-    s.c = static_cast<std::uint8_t>(c);
-    s.h = static_cast<std::uint8_t>(h);
-    s.r = static_cast<std::uint8_t>(r);
-    s.n = static_cast<std::uint8_t>(n);
-    s.data = Pattern(size, seed);
-    return s;
+    return build::MakeSector(c, h, r, n, Pattern(size, seed));
 }
 
 // Track t of a plain disk: sectors 1..count of 256 bytes, seeded by t and r.
@@ -55,7 +49,7 @@ Disk PlainDisk(const std::string& name, std::initializer_list<int> tracks) {
 }
 
 class ReaderTest : public ::testing::Test {
-protected:
+  protected:
     // Writes `image` to a file and opens the reader on it.
     void OpenImage(const Bytes& image) {
         path_ = (dir_.path() / ("image" + std::to_string(files_++) + ".d88")).string();
@@ -327,7 +321,7 @@ TEST_F(ReaderTest, DataCutShortKeepsItsCountAndReadsAsZeros) {
 
 // Three 2HD-style tracks of eight 1024-byte sectors, R 1..8.
 class RunTest : public ReaderTest {
-protected:
+  protected:
     void SetUp() override {
         Disk disk;
         for (int t = 10; t <= 12; ++t) {

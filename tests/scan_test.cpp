@@ -121,7 +121,8 @@ TEST(BufferEnd, LastEightBlocksNeverStartAFile) {
 
 TEST(BufferEnd, CandidateWhoseEndSearchLeavesTheBufferIsDropped) {
     Bytes data = Blocks(ImageBuffer::kBlockCount);
-    Header(data, 1221, 0x60);  // blocks 1221..1231 have non-zero tails: the search would need block 1232
+    Header(data, 1221,
+           0x60);  // blocks 1221..1231 have non-zero tails: the search would need block 1232
     Header(data, 1223, 0x2000);  // k = 8 is block 1231: non-zero, then past the end
     EXPECT_EQ(Found(data), Files{});
     ZeroTail(data, 1231);

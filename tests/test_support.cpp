@@ -89,8 +89,8 @@ RunResult RunVorbex(const std::vector<std::string>& args, const fs::path& cwd,
                     const RunOptions& options) {
     // Captured streams live outside `cwd`, which the tests list.
     TempDir capture;
-    const fs::path outPath = options.stdoutPath ? fs::path(*options.stdoutPath)
-                                                : capture.path() / "stdout";
+    const fs::path outPath =
+        options.stdoutPath ? fs::path(*options.stdoutPath) : capture.path() / "stdout";
     const fs::path errPath = capture.path() / "stderr";
 
     std::vector<std::string> command = VorbexCommand();

@@ -17,14 +17,14 @@ using Bytes = std::vector<std::uint8_t>;
 // A fresh folder under the system's temporary folder, removed with its
 // contents when the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -35,9 +35,9 @@ Bytes ReadBytes(const std::filesystem::path& path);
 std::map<std::string, Bytes> ListFiles(const std::filesystem::path& dir);
 
 struct RunResult {
-    int exitCode = -1;     // the exit code, or 128 + the signal that ended it
-    std::string out;       // standard output, unless redirected
-    std::string err;       // standard error
+    int exitCode = -1;  // the exit code, or 128 + the signal that ended it
+    std::string out;    // standard output, unless redirected
+    std::string err;    // standard error
 };
 
 struct RunOptions {

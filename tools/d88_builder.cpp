@@ -1,8 +1,19 @@
 #include "d88_builder.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vorbex::build {
+
+Sector MakeSector(int c, int h, int r, int n, std::vector<std::uint8_t> data) {
+    Sector sector;
+    sector.c = static_cast<std::uint8_t>(c);
+    sector.h = static_cast<std::uint8_t>(h);
+    sector.r = static_cast<std::uint8_t>(r);
+    sector.n = static_cast<std::uint8_t>(n);
+    sector.data = std::move(data);
+    return sector;
+}
 
 void PutLe16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
     bytes[at] = static_cast<std::uint8_t>(value);

@@ -44,6 +44,9 @@ struct Disk {
     std::map<int, std::uint32_t> trackOffsets;
 };
 
+// A sector with ID (c, h, r, n) holding `data`.
+Sector MakeSector(int c, int h, int r, int n, std::vector<std::uint8_t> data);
+
 void PutLe16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value);
 void PutLe32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value);
 
