@@ -21,6 +21,16 @@ int Seek64(std::FILE* stream, std::int64_t pos) {
 #endif
 }
 
+// A miss less than this far past the end of the window slides the window
+// forward, keeping this much of what it holds: the reader goes back to the
+// start of the track for every sector, and a track is a few KiB.
+constexpr std::size_t kKeptOnSlide = ImageFile::kWindowSize / 2;
+
+// What a miss anywhere else reads. Such a jump says nothing about what comes
+// next (counting the disks reads a lone header of each), so it earns only a
+// small read; reading on from there slides the window as usual.
+constexpr std::size_t kJumpRead = 4096;
+
 }  // namespace
 
 std::unique_ptr<ImageFile> ImageFile::Open(const char* path) {
@@ -75,9 +85,20 @@ std::size_t ImageFile::ReadDirect(std::int64_t pos, std::uint8_t* dest, std::siz
 }
 
 bool ImageFile::Fill(std::int64_t pos) {
-    windowStart_ = pos;
-    windowLength_ = ReadDirect(pos, window_.get(), kWindowSize);
-    return windowLength_ > 0;
+    const std::int64_t windowEnd = windowStart_ + static_cast<std::int64_t>(windowLength_);
+    if (windowLength_ > 0 && pos >= windowEnd &&
+        pos - windowEnd < static_cast<std::int64_t>(kKeptOnSlide)) {
+        // Only the bytes past the window are new; what it keeps is not
+        // fetched again.
+        const std::size_t keep = std::min(windowLength_, kKeptOnSlide);
+        std::memmove(window_.get(), window_.get() + (windowLength_ - keep), keep);
+        windowStart_ = windowEnd - static_cast<std::int64_t>(keep);
+        windowLength_ = keep + ReadDirect(windowEnd, window_.get() + keep, kWindowSize - keep);
+    } else {
+        windowStart_ = pos;
+        windowLength_ = ReadDirect(pos, window_.get(), kJumpRead);
+    }
+    return pos < windowStart_ + static_cast<std::int64_t>(windowLength_);
 }
 
 std::size_t ImageFile::ReadAt(std::int64_t pos, std::uint8_t* dest, std::size_t n) {

@@ -3,7 +3,8 @@
 // The reader walks tracks header by header and seeks for every sector, so a
 // plain stream would drop its buffer and ask the system again each time. This
 // keeps the last window of the file in memory and serves every read that
-// falls inside it, so each byte of a track is normally fetched once.
+// falls inside it. The window slides forward with the walk and keeps the track
+// it has just passed, so each byte of a track is normally fetched once.
 #ifndef VORBEX_READER_IMAGE_FILE_H
 #define VORBEX_READER_IMAGE_FILE_H
 
@@ -36,7 +37,7 @@ class ImageFile {
 
   private:
     explicit ImageFile(std::FILE* stream);
-    // Loads the window starting at `pos`; false when nothing could be read.
+    // Brings `pos` into the window; false when it could not be read.
     bool Fill(std::int64_t pos);
     // Reads straight into `dest` at `pos`, for requests larger than a window.
     std::size_t ReadDirect(std::int64_t pos, std::uint8_t* dest, std::size_t n);
