@@ -14,11 +14,11 @@ namespace vorbex::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A fresh folder under the system's temporary folder, removed with its
-// contents when the object goes.
+// A fresh folder under `parent` (the system's temporary folder by default),
+// removed with its contents when the object goes.
 class TempDir {
   public:
-    TempDir();
+    explicit TempDir(const std::filesystem::path& parent = std::filesystem::temp_directory_path());
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -27,6 +27,10 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+// Where tests that write files by the thousand make their folders: /dev/shm
+// when it is there to use (in memory), else the system's temporary folder.
+std::filesystem::path FastTempParent();
 
 void WriteBytes(const std::filesystem::path& path, const Bytes& bytes);
 Bytes ReadBytes(const std::filesystem::path& path);
