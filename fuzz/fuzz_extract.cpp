@@ -35,15 +35,6 @@ constexpr int kDisksLoaded = 2;
     std::abort();
 }
 
-unsigned Word(const std::uint8_t* p, int k) {
-    return static_cast<unsigned>(p[2 * k]) | static_cast<unsigned>(p[2 * k + 1]) << 8;
-}
-
-bool TailIsZero(const std::uint8_t* block) {
-    return block[kScanBlockSize - 3] == 0 && block[kScanBlockSize - 2] == 0 &&
-           block[kScanBlockSize - 1] == 0;
-}
-
 class CheckingSink : public vorbex::FileSink {
   public:
     CheckingSink(const ImageBuffer& buffer, std::int32_t& counter)
@@ -83,12 +74,12 @@ class CheckingSink : public vorbex::FileSink {
             Fail(name + " starts with a block that fails the signature");
         }
         const std::size_t blocks = size / kScanBlockSize;
-        const std::size_t searchFrom = Word(data, 5) / kScanBlockSize;
+        const std::size_t searchFrom = vorbex::HeaderWord(data, 5) / kScanBlockSize;
         if (searchFrom >= blocks) {
             Fail(name + " ends before block w5 / 1024");
         }
         for (std::size_t k = searchFrom; k < blocks; ++k) {
-            if (TailIsZero(data + k * kScanBlockSize) != (k == blocks - 1)) {
+            if (vorbex::TailIsZero(data + k * kScanBlockSize) != (k == blocks - 1)) {
                 Fail(name + " does not end at the first zero tail");
             }
         }

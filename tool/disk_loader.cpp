@@ -1,7 +1,6 @@
 #include "disk_loader.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace vorbex {
 

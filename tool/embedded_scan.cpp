@@ -7,8 +7,10 @@ namespace {
 // Blocks this close to the end of the buffer are never starting blocks.
 constexpr std::size_t kTrailingNonStartBlocks = 8;
 
-unsigned Word(const std::uint8_t* p, int k) {
-    return static_cast<unsigned>(p[2 * k]) | static_cast<unsigned>(p[2 * k + 1]) << 8;
+}  // namespace
+
+unsigned HeaderWord(const std::uint8_t* block, int k) {
+    return static_cast<unsigned>(block[2 * k]) | static_cast<unsigned>(block[2 * k + 1]) << 8;
 }
 
 bool TailIsZero(const std::uint8_t* block) {
@@ -16,14 +18,12 @@ bool TailIsZero(const std::uint8_t* block) {
            block[kScanBlockSize - 1] == 0;
 }
 
-}  // namespace
-
 bool PassesSignature(const std::uint8_t* header) {
-    if ((Word(header, 0) & 0xF00Fu) != 0) {
+    if ((HeaderWord(header, 0) & 0xF00Fu) != 0) {
         return false;
     }
     for (int k = 1; k < 6; ++k) {
-        if (Word(header, k - 1) >= Word(header, k)) {
+        if (HeaderWord(header, k - 1) >= HeaderWord(header, k)) {
             return false;
         }
     }
@@ -42,7 +42,7 @@ std::vector<EmbeddedFile> FindEmbeddedFiles(const std::uint8_t* data, std::size_
         if (!PassesSignature(block)) {
             continue;
         }
-        std::size_t k = Word(block, 5) / kScanBlockSize;
+        std::size_t k = HeaderWord(block, 5) / kScanBlockSize;
         bool beyondBuffer = false;
         while (k < kMaxFileBlocks) {
             if (b + k >= blockCount) {

@@ -21,6 +21,12 @@ struct EmbeddedFile {
     std::size_t length;  // whole blocks, 1024 to 12288 bytes
 };
 
+// Header word k (0 to 5) of a block: bytes 2k and 2k + 1, little-endian.
+unsigned HeaderWord(const std::uint8_t* block, int k);
+
+// True when the last three bytes of the 1024-byte block are zero.
+bool TailIsZero(const std::uint8_t* block);
+
 // True when the twelve bytes at `header` are six ascending words, the first a
 // multiple of 16 below 4096.
 bool PassesSignature(const std::uint8_t* header);
