@@ -112,7 +112,7 @@ class ExpectedReader {
 
     int ReadTrackIds(int track, Bytes* ids, int len) const {
         std::int64_t pos = TrackPosition(track);
-        if (pos < 0 || ids == nullptr) {
+        if (pos < 0) {
             return 0;
         }
         int stored = 0;
@@ -128,12 +128,11 @@ class ExpectedReader {
         return stored;
     }
 
-    // `dest` null stands for a null buffer; else it holds at least `len`
-    // bytes from `at` on.
+    // `dest` holds at least `len` bytes from `at` on.
     int ReadSector(int track, int c, int h, int r, int n, Bytes* dest, std::size_t at,
                    int len) const {
         std::int64_t pos = TrackPosition(track);
-        if (pos < 0 || len < 0 || (dest == nullptr && len > 0)) {
+        if (pos < 0) {
             return 0;
         }
         for (int i = 0; Readable(pos, D88Reader::kSectorHeaderSize); ++i) {
@@ -233,7 +232,6 @@ class Calls {
 // range, where it can never match a header.
 struct IdArgs {
     int track, c, h, r, n;
-    bool nullDest;
 };
 
 IdArgs ReadIdArgs(Calls& calls) {
@@ -245,7 +243,6 @@ IdArgs ReadIdArgs(Calls& calls) {
     args.h = calls.Byte() + (flags & 0x02 ? shift : 0);
     args.r = calls.Byte() + (flags & 0x04 ? shift : 0);
     args.n = calls.Byte() + (flags & 0x08 ? shift : 0);
-    args.nullDest = (flags & 0x20) != 0;
     return args;
 }
 
@@ -280,10 +277,6 @@ void CheckUntouched(const char* what, const Bytes& actual, std::size_t from) {
     }
 }
 
-std::uint8_t* DataOrNull(Bytes& bytes, bool null) {
-    return null ? nullptr : bytes.data();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -310,28 +303,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 1: {
-                const int flags = calls.Byte();
                 const int track = calls.Byte() - 8;
-                const int len = calls.Byte() - 4;
-                Bytes want(static_cast<std::size_t>(std::max(len, 0)), kUntouched);
-                Bytes got = want;
-                const bool null = (flags & 1) != 0;
-                const int wantCount = expected.ReadTrackIds(track, null ? nullptr : &want, len);
-                const int gotCount = reader.ReadTrackIds(track, DataOrNull(got, null), len);
+                const int room = calls.Byte() % 33;
+                Bytes want(4 * static_cast<std::size_t>(room), kUntouched);
+                std::vector<vorbex::SectorId> got(
+                    static_cast<std::size_t>(room),
+                    vorbex::SectorId{kUntouched, kUntouched, kUntouched, kUntouched});
+                const int wantCount = expected.ReadTrackIds(track, &want, 4 * room);
+                const int gotCount = reader.ReadTrackIds(track, got);
                 Check("ReadTrackIds", wantCount, gotCount);
-                CheckBytes("ReadTrackIds", want, got, static_cast<std::size_t>(gotCount));
-                CheckUntouched("ReadTrackIds", got, static_cast<std::size_t>(gotCount));
+                Bytes gotBytes;
+                for (const vorbex::SectorId& id : got) {
+                    gotBytes.insert(gotBytes.end(), {id.c, id.h, id.r, id.n});
+                }
+                CheckBytes("ReadTrackIds", want, gotBytes, static_cast<std::size_t>(gotCount));
+                CheckUntouched("ReadTrackIds", gotBytes, static_cast<std::size_t>(gotCount));
                 break;
             }
             case 2: {
                 const IdArgs a = ReadIdArgs(calls);
-                const int len = calls.Word() - 16;
-                Bytes want(static_cast<std::size_t>(std::max(len, 0)), kUntouched);
+                const int len = std::max(calls.Word() - 16, 0);
+                Bytes want(static_cast<std::size_t>(len), kUntouched);
                 Bytes got = want;
-                const int wantCount = expected.ReadSector(a.track, a.c, a.h, a.r, a.n,
-                                                          a.nullDest ? nullptr : &want, 0, len);
-                const int gotCount = reader.ReadSector(a.track, a.c, a.h, a.r, a.n,
-                                                       DataOrNull(got, a.nullDest), len);
+                const int wantCount =
+                    expected.ReadSector(a.track, a.c, a.h, a.r, a.n, &want, 0, len);
+                const int gotCount = reader.ReadSector(a.track, a.c, a.h, a.r, a.n, got);
                 Check("ReadSector", wantCount, gotCount);
                 CheckBytes("ReadSector", want, got, static_cast<std::size_t>(gotCount));
                 CheckUntouched("ReadSector", got, static_cast<std::size_t>(gotCount));
@@ -339,13 +335,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             case 3: {
                 const IdArgs a = ReadIdArgs(calls);
-                const int len = calls.Word() * 8 - 16;
-                Bytes want(static_cast<std::size_t>(std::max(len, 0)), kUntouched);
+                const int len = std::max(calls.Word() * 8 - 16, 0);
+                Bytes want(static_cast<std::size_t>(len), kUntouched);
                 Bytes got = want;
-                const int wantCount = expected.ReadSectors(a.track, a.c, a.h, a.r, a.n,
-                                                           a.nullDest ? nullptr : &want, len);
-                const int gotCount = reader.ReadSectors(a.track, a.c, a.h, a.r, a.n,
-                                                        DataOrNull(got, a.nullDest), len);
+                const int wantCount = expected.ReadSectors(a.track, a.c, a.h, a.r, a.n, &want, len);
+                const int gotCount = reader.ReadSectors(a.track, a.c, a.h, a.r, a.n, got);
                 Check("ReadSectors", wantCount, gotCount);
                 CheckBytes("ReadSectors", want, got, static_cast<std::size_t>(gotCount));
                 break;

@@ -5,7 +5,8 @@
 #include <iterator>
 #include <limits>
 
-#include "image_file.h"
+#include "file_source.h"
+#include "file_window.h"
 
 namespace vorbex {
 
@@ -17,6 +18,8 @@ constexpr int kTrackTableOffset = 0x20;
 constexpr int kSectorCountOffset = 4;
 constexpr int kDataSizeOffset = 14;
 constexpr std::int64_t kMaxOffset = std::numeric_limits<std::int32_t>::max();
+// Lengths and results are ints: a larger destination is used up to this.
+constexpr std::size_t kMaxLength = std::numeric_limits<int>::max();
 
 std::uint32_t Le32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -47,29 +50,32 @@ D88Reader::D88Reader() = default;
 
 D88Reader::~D88Reader() = default;
 
-void D88Reader::Close() {
-    file.reset();
-}
-
 bool D88Reader::Open(const char* path) {
-    Close();
     if (path == nullptr) {
+        file.reset();
         diskCount = 0;
         mediaType = -1;
         return true;
     }
-    std::unique_ptr<ImageFile> opened = ImageFile::Open(path);
+    return OpenSource(FileSource::Open(path));
+}
+
+bool D88Reader::OpenSource(std::unique_ptr<ImageSource> source) {
+    return Attach(source ? std::make_unique<FileWindow>(std::move(source)) : nullptr);
+}
+
+bool D88Reader::Attach(std::unique_ptr<FileWindow> opened) {
+    file.reset();
     if (!opened) {
         return false;
     }
-
     std::int32_t offsets[kMaxDisks] = {};
     std::int64_t offset = 0;
     int count = 0;
     std::uint8_t header[kDiskHeaderSize];
     while (count < kMaxDisks) {
         offsets[count] = static_cast<std::int32_t>(offset);
-        if (opened->ReadAt(offset, header, sizeof header) < sizeof header) {
+        if (opened->ReadAt(offset, header) < sizeof header) {
             break;
         }
         ++count;
@@ -80,9 +86,9 @@ bool D88Reader::Open(const char* path) {
             break;
         }
     }
-    // A path that opens but cannot be read at all (a directory) is as
+    // An image that opens but cannot be read at all (a directory) is as
     // useless as one that does not open.
-    if (count == 0 && opened->HadError()) {
+    if (count == 0 && opened->Error()) {
         return false;
     }
     file = std::move(opened);
@@ -107,7 +113,7 @@ bool D88Reader::SelectDisk(int index) {
     // have shrunk since, the missing part reads as zeros (absent tracks).
     std::uint8_t header[kDiskHeaderSize] = {};
     diskOffset = diskOffsets[index];
-    file->ReadAt(diskOffset, header, sizeof header);
+    file->ReadAt(diskOffset, header);
 
     for (int t = 0; t < kTrackCount; ++t) {
         trackOffsets[t] = LeSigned32(header + kTrackTableOffset + 4 * t);
@@ -135,38 +141,39 @@ std::int64_t D88Reader::TrackPosition(int track) const {
     return static_cast<std::int64_t>(diskOffset) + offset;
 }
 
-bool D88Reader::ReadSectorHeader(std::int64_t pos, std::uint8_t* header) {
-    return file->ReadAt(pos, header, kSectorHeaderSize) == kSectorHeaderSize;
+bool D88Reader::ReadSectorHeader(std::int64_t pos,
+                                 std::span<std::uint8_t, kSectorHeaderSize> header) {
+    return file->ReadAt(pos, header) == header.size();
 }
 
-int D88Reader::ReadTrackIds(int track, std::uint8_t* ids, int len) {
+int D88Reader::ReadTrackIds(int track, std::span<SectorId> ids) {
     std::int64_t pos = TrackPosition(track);
-    if (pos < 0 || ids == nullptr) {
+    if (pos < 0) {
         return 0;
     }
-    int stored = 0;
+    std::size_t stored = 0;
     std::uint8_t header[kSectorHeaderSize];
     // A sector count of 0 does not end the listing; only the room in `ids`
     // or the end of the file does.
-    for (int i = 0; stored + SectorId::kSize <= len; ++i) {
+    for (int i = 0; stored < ids.size(); ++i) {
         if (!ReadSectorHeader(pos, header)) {
             break;
         }
-        std::memcpy(ids + stored, header, SectorId::kSize);
-        stored += SectorId::kSize;
+        ids[stored++] = SectorId{header[0], header[1], header[2], header[3]};
         pos += kSectorHeaderSize + Le16(header + kDataSizeOffset);
         if (i == Le16(header + kSectorCountOffset) - 1) {
             break;
         }
     }
-    return stored;
+    return static_cast<int>(stored * sizeof(SectorId));
 }
 
-int D88Reader::ReadSector(int track, int c, int h, int r, int n, std::uint8_t* dest, int len) {
+int D88Reader::ReadSector(int track, int c, int h, int r, int n, std::span<std::uint8_t> dest) {
     std::int64_t pos = TrackPosition(track);
-    if (pos < 0 || len < 0 || (dest == nullptr && len > 0)) {
+    if (pos < 0) {
         return 0;
     }
+    const int len = static_cast<int>(std::min<std::size_t>(dest.size(), kMaxLength));
     std::uint8_t header[kSectorHeaderSize];
     for (int i = 0;; ++i) {
         if (!ReadSectorHeader(pos, header)) {
@@ -180,13 +187,11 @@ int D88Reader::ReadSector(int track, int c, int h, int r, int n, std::uint8_t* d
         pos += kSectorHeaderSize;
         if (header[0] == c && header[1] == h && header[2] == r && header[3] == n) {
             const int count = std::min(dataSize, len);
-            const auto want = static_cast<std::size_t>(count);
-            const std::size_t got = count > 0 ? file->ReadAt(pos, dest, want) : 0;
+            const std::span<std::uint8_t> data = dest.first(static_cast<std::size_t>(count));
+            const std::size_t got = file->ReadAt(pos, data);
             // Data cut off by the end of the file still takes its room, so
             // later sectors keep their place; it reads as zeros.
-            if (got < want) {
-                std::memset(dest + got, 0, want - got);
-            }
+            std::fill(data.begin() + static_cast<std::ptrdiff_t>(got), data.end(), std::uint8_t{0});
             return count;
         }
         pos += dataSize;
@@ -196,18 +201,20 @@ int D88Reader::ReadSector(int track, int c, int h, int r, int n, std::uint8_t* d
     }
 }
 
-int D88Reader::ReadSectors(int track, int c, int h, int r, int n, std::uint8_t* dest, int len) {
+int D88Reader::ReadSectors(int track, int c, int h, int r, int n, std::span<std::uint8_t> dest) {
     const int sectorLength = SizeCodeLength(n);
+    const int len = static_cast<int>(std::min<std::size_t>(dest.size(), kMaxLength));
     int total = 0;
     while (total < len) {
         int step = len - total;
         if (sectorLength >= 0 && sectorLength < step) {
             step = sectorLength;
         }
-        if (ReadSector(track, c, h, r, n, dest, step) < step) {
+        const std::span<std::uint8_t> part =
+            dest.subspan(static_cast<std::size_t>(total), static_cast<std::size_t>(step));
+        if (ReadSector(track, c, h, r, n, part) < step) {
             return total;
         }
-        dest += step;
         total += step;
         // A sector was found, so c, h and r are bytes and track is below
         // 164 here: none of the steps below can overflow.

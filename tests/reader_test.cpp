@@ -57,11 +57,11 @@ class ReaderTest : public ::testing::Test {
         ASSERT_TRUE(reader_.Open(path_.c_str()));
     }
     std::vector<int> Rs(int track) {
-        std::uint8_t ids[64];
-        const int got = reader_.ReadTrackIds(track, ids, 64);
+        SectorId ids[16];
+        const int got = reader_.ReadTrackIds(track, ids);
         std::vector<int> rs;
         for (int i = 0; i < got / 4; ++i) {
-            rs.push_back(ids[4 * i + 2]);
+            rs.push_back(ids[i].r);
         }
         return rs;
     }
@@ -120,13 +120,14 @@ TEST_F(ReaderTest, SelectDiskFindsEachDiskAtTheEndOfTheOneBefore) {
     EXPECT_STREQ(reader_.GetDiskName(), "SECOND");
     EXPECT_EQ(reader_.GetMediaType(), 0x20);
     std::uint8_t data[256];
-    ASSERT_EQ(reader_.ReadSector(6, 3, 0, 2, 1, data, 256), 256);
+    ASSERT_EQ(reader_.ReadSector(6, 3, 0, 2, 1, std::span(data, 256)), 256);
     EXPECT_EQ(Bytes(data, data + 256), Pattern(256, 6 * 16 + 2));
 
     ASSERT_TRUE(reader_.SelectDisk(0));
     EXPECT_STREQ(reader_.GetDiskName(), "FIRST");
     EXPECT_EQ(reader_.GetMediaType(), 0);
-    EXPECT_EQ(reader_.ReadTrackIds(6, data, 64), 0) << "disk 0 has no track 6";
+    SectorId ids[16];
+    EXPECT_EQ(reader_.ReadTrackIds(6, ids), 0) << "disk 0 has no track 6";
 }
 
 TEST_F(ReaderTest, FailedSelectionLeavesNoDiskSelected) {
@@ -141,8 +142,8 @@ TEST_F(ReaderTest, FailedSelectionLeavesNoDiskSelected) {
     D88Reader closed;
     EXPECT_FALSE(closed.SelectDisk(0));
     EXPECT_EQ(closed.GetMediaType(), -1);
-    std::uint8_t ids[64];
-    EXPECT_EQ(closed.ReadTrackIds(5, ids, 64), 0);
+    SectorId ids[16];
+    EXPECT_EQ(closed.ReadTrackIds(5, ids), 0);
 }
 
 TEST_F(ReaderTest, DiskNameKeepsSixteenBytesUpToTheFirstNul) {
@@ -211,7 +212,7 @@ TEST_F(ReaderTest, UnreachableTracksGiveNothing) {
     std::uint8_t data[256];
     for (int t : {-1, 0, 5, 6, 7, 164, 1000}) {
         EXPECT_TRUE(Rs(t).empty()) << t;
-        EXPECT_EQ(reader_.ReadSector(t, t / 2, t % 2, 1, 1, data, 256), 0) << t;
+        EXPECT_EQ(reader_.ReadSector(t, t / 2, t % 2, 1, 1, std::span(data, 256)), 0) << t;
     }
 }
 
@@ -238,19 +239,16 @@ TEST_F(ReaderTest, IdListingStopsAtTheRoomTheCountOrTheEndOfTheFile) {
     OpenImage(build::BuildDisk(disk));
     ASSERT_TRUE(reader_.SelectDisk(0));
 
-    std::uint8_t ids[80];
-    EXPECT_EQ(reader_.ReadTrackIds(5, ids, 64), 32);
-    EXPECT_EQ(std::vector<std::uint8_t>(ids, ids + 8),
+    SectorId ids[20];
+    const std::span<SectorId> sixteen(ids, 16);
+    EXPECT_EQ(reader_.ReadTrackIds(5, sixteen), 32);
+    EXPECT_EQ(std::vector<std::uint8_t>(
+                  {ids[0].c, ids[0].h, ids[0].r, ids[0].n, ids[1].c, ids[1].h, ids[1].r, ids[1].n}),
               (std::vector<std::uint8_t>{2, 1, 1, 1, 2, 1, 2, 1}));
-    EXPECT_EQ(reader_.ReadTrackIds(5, ids, 16), 16);
-    EXPECT_EQ(reader_.ReadTrackIds(9, ids, 64), 64);
-    EXPECT_EQ(reader_.ReadTrackIds(10, ids, 64), 12);
-
-    std::fill(std::begin(ids), std::end(ids), 0xEE);
-    EXPECT_EQ(reader_.ReadTrackIds(5, ids, 6), 4) << "no partial entry";
-    EXPECT_EQ(ids[4], 0xEE);
-    EXPECT_EQ(reader_.ReadTrackIds(5, ids, 0), 0);
-    EXPECT_EQ(reader_.ReadTrackIds(5, ids, -4), 0);
+    EXPECT_EQ(reader_.ReadTrackIds(5, sixteen.first(4)), 16);
+    EXPECT_EQ(reader_.ReadTrackIds(9, sixteen), 64);
+    EXPECT_EQ(reader_.ReadTrackIds(10, sixteen), 12);
+    EXPECT_EQ(reader_.ReadTrackIds(5, sixteen.first(0)), 0);
 }
 
 TEST_F(ReaderTest, HeaderCutShortEndsTheTrackWalk) {
@@ -268,8 +266,9 @@ TEST_F(ReaderTest, HeaderCutShortEndsTheTrackWalk) {
     ASSERT_TRUE(reader_.SelectDisk(0));
     EXPECT_EQ(Rs(5), (std::vector<int>{1, 2}));
     std::uint8_t data[256];
-    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 1, data, 256), 0) << "no match on a cut header";
-    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 2, 1, data, 256), 0)
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 1, std::span(data, 256)), 0)
+        << "no match on a cut header";
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 2, 1, std::span(data, 256)), 0)
         << "a sector count of 0 ends the sector search";
 }
 
@@ -282,16 +281,15 @@ TEST_F(ReaderTest, ReadSectorCopiesTheFirstMatchLoweredToTheRequest) {
     ASSERT_TRUE(reader_.SelectDisk(0));
 
     std::uint8_t data[600];
-    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 1, 1, data, 600), 100) << "data size, not N";
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 1, 1, std::span(data, 600)), 100) << "data size, not N";
     EXPECT_EQ(Bytes(data, data + 100), Pattern(100, 10)) << "the first match wins";
-    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 2, 2, data, 50), 50);
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 2, 2, std::span(data, 50)), 50);
     EXPECT_EQ(Bytes(data, data + 50), Pattern(50, 20));
-    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 1, data, 0), 0);
-    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 4, 1, data, 600), 0) << "no such R";
-    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 2, data, 600), 0) << "N must match too";
-    EXPECT_EQ(reader_.ReadSector(5, 2 + 256, 1, 3, 1, data, 600), 0);
-    EXPECT_EQ(reader_.ReadSector(5, 2, 1, -253, 1, data, 600), 0);
-    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 1, data, -1), 0);
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 1, std::span(data, 0)), 0);
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 4, 1, std::span(data, 600)), 0) << "no such R";
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 2, std::span(data, 600)), 0) << "N must match too";
+    EXPECT_EQ(reader_.ReadSector(5, 2 + 256, 1, 3, 1, std::span(data, 600)), 0);
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, -253, 1, std::span(data, 600)), 0);
 }
 
 TEST_F(ReaderTest, SectorSearchStopsAtTheCountOfTheHeaderItReads) {
@@ -301,8 +299,8 @@ TEST_F(ReaderTest, SectorSearchStopsAtTheCountOfTheHeaderItReads) {
     OpenImage(build::BuildDisk(disk));
     ASSERT_TRUE(reader_.SelectDisk(0));
     std::uint8_t data[256];
-    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 2, 1, data, 256), 256);
-    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 1, data, 256), 0);
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 2, 1, std::span(data, 256)), 256);
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 1, std::span(data, 256)), 0);
 }
 
 TEST_F(ReaderTest, DataCutShortKeepsItsCountAndReadsAsZeros) {
@@ -313,7 +311,7 @@ TEST_F(ReaderTest, DataCutShortKeepsItsCountAndReadsAsZeros) {
     OpenImage(image);
     ASSERT_TRUE(reader_.SelectDisk(0));
     Bytes data(256, 0xAA);
-    ASSERT_EQ(reader_.ReadSector(5, 2, 1, 1, 1, data.data(), 256), 256);
+    ASSERT_EQ(reader_.ReadSector(5, 2, 1, 1, 1, std::span(data.data(), 256)), 256);
     const Bytes whole = Pattern(256, 40);
     EXPECT_TRUE(std::equal(data.begin(), data.begin() + 200, whole.begin()));
     EXPECT_TRUE(std::all_of(data.begin() + 200, data.end(), [](auto b) { return b == 0; }));
@@ -339,7 +337,7 @@ class RunTest : public ReaderTest {
 
 TEST_F(RunTest, RunMovesToTheOtherHeadAndThenTheNextCylinder) {
     Bytes data(3072);
-    ASSERT_EQ(reader_.ReadSectors(10, 5, 0, 8, 3, data.data(), 3072), 3072);
+    ASSERT_EQ(reader_.ReadSectors(10, 5, 0, 8, 3, std::span(data.data(), 3072)), 3072);
     Bytes expected = Sector(10, 8);
     for (int r : {1, 2}) {
         const Bytes next = Sector(11, r);
@@ -347,7 +345,7 @@ TEST_F(RunTest, RunMovesToTheOtherHeadAndThenTheNextCylinder) {
     }
     EXPECT_EQ(data, expected) << "(5,0,8) then (5,1,1) and (5,1,2) on the next track";
 
-    ASSERT_EQ(reader_.ReadSectors(11, 5, 1, 8, 3, data.data(), 3072), 3072);
+    ASSERT_EQ(reader_.ReadSectors(11, 5, 1, 8, 3, std::span(data.data(), 3072)), 3072);
     expected = Sector(11, 8);
     for (int r : {1, 2}) {
         const Bytes next = Sector(12, r);
@@ -358,26 +356,27 @@ TEST_F(RunTest, RunMovesToTheOtherHeadAndThenTheNextCylinder) {
 
 TEST_F(RunTest, RunCountsOnlyWholeStepsAndStopsAtAMissingSector) {
     Bytes data(4096);
-    EXPECT_EQ(reader_.ReadSectors(10, 5, 0, 7, 3, data.data(), 2500), 2500)
+    EXPECT_EQ(reader_.ReadSectors(10, 5, 0, 7, 3, std::span(data.data(), 2500)), 2500)
         << "the last step is lowered to the rest of the request";
-    EXPECT_EQ(reader_.ReadSectors(12, 6, 0, 7, 3, data.data(), 4096), 2048)
+    EXPECT_EQ(reader_.ReadSectors(12, 6, 0, 7, 3, std::span(data.data(), 4096)), 2048)
         << "track 13 does not exist";
-    EXPECT_EQ(reader_.ReadSectors(10, 5, 0, 1, 2, data.data(), 1024), 0) << "N=2 finds nothing";
-    EXPECT_EQ(reader_.ReadSectors(10, 5, 0, 1, 3, data.data(), 0), 0);
-    EXPECT_EQ(reader_.ReadSectors(163, 81, 1, 1, 3, data.data(), 1024), 0);
+    EXPECT_EQ(reader_.ReadSectors(10, 5, 0, 1, 2, std::span(data.data(), 1024)), 0)
+        << "N=2 finds nothing";
+    EXPECT_EQ(reader_.ReadSectors(10, 5, 0, 1, 3, std::span(data.data(), 0)), 0);
+    EXPECT_EQ(reader_.ReadSectors(163, 81, 1, 1, 3, std::span(data.data(), 1024)), 0);
 }
 
 TEST_F(RunTest, HugeSizeCodesReadTheRestOfTheRequestInOneStep) {
     Bytes data(1024);
     // No 1024-byte sector has N=30, so nothing is found, but nothing
     // overflows either; with a matching N the step is the whole request.
-    EXPECT_EQ(reader_.ReadSectors(10, 5, 0, 1, 30, data.data(), 1024), 0);
+    EXPECT_EQ(reader_.ReadSectors(10, 5, 0, 1, 30, std::span(data.data(), 1024)), 0);
     Disk disk;
     disk.tracks[5].sectors = {MakeSector(2, 1, 1, 40, 700, 1)};
     OpenImage(build::BuildDisk(disk));
     ASSERT_TRUE(reader_.SelectDisk(0));
-    EXPECT_EQ(reader_.ReadSectors(5, 2, 1, 1, 40, data.data(), 600), 600);
-    EXPECT_EQ(reader_.ReadSectors(5, 2, 1, 1, 40, data.data(), 1000), 0)
+    EXPECT_EQ(reader_.ReadSectors(5, 2, 1, 1, 40, std::span(data.data(), 600)), 600);
+    EXPECT_EQ(reader_.ReadSectors(5, 2, 1, 1, 40, std::span(data.data(), 1000)), 0)
         << "700 bytes are less than the 1000-byte step";
 }
 

@@ -14,20 +14,22 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
+
+#include "vorbex/image_source.h"
 
 namespace vorbex {
 
-class ImageFile;
+class FileWindow;
 
 // A sector ID as it stands in a sector header: C, H, R, N, one byte each.
-// ID lists are plain byte arrays of four bytes per entry in this order.
 struct SectorId {
-    static constexpr int kSize = 4;
     std::uint8_t c;
     std::uint8_t h;
     std::uint8_t r;
     std::uint8_t n;
 };
+static_assert(sizeof(SectorId) == 4);
 
 class D88Reader {
   public:
@@ -42,20 +44,24 @@ class D88Reader {
     D88Reader(const D88Reader&) = delete;
     D88Reader& operator=(const D88Reader&) = delete;
 
-    // With a path: closes any file already open, opens `path` for binary
+    // With a path: closes any image already open, opens `path` for binary
     // reading and counts the disk images in it. False when the file cannot be
     // opened or read at all (a directory, for instance); true otherwise, even
     // when no complete disk header was found.
-    // With nullptr: closes the file, sets the disk count to 0 and the media
+    // With nullptr: closes the image, sets the disk count to 0 and the media
     // type to -1, and returns true.
     // Neither form changes the selected disk's size, offset, track table or
     // name: track reads after a second Open use them until the next
     // SelectDisk.
-    bool Open(const char* path = nullptr);
+    [[nodiscard]] bool Open(const char* path = nullptr);
+
+    // The same as Open(path) for an image that `source` supplies; false for
+    // a null source or one that fails at its first read.
+    [[nodiscard]] bool OpenSource(std::unique_ptr<ImageSource> source);
 
     int GetDiskCount() const { return diskCount; }
 
-    // Makes disk `index` (0-based) the selected one. False when no file is
+    // Makes disk `index` (0-based) the selected one. False when no image is
     // open or the index is out of range; an open reader's earlier selection
     // is dropped in either case.
     bool SelectDisk(int index);
@@ -73,34 +79,36 @@ class D88Reader {
         lastSector = last;
     }
 
-    // Lists the sector IDs of track `track` into `ids`, four bytes each, at
-    // most len / 4 of them. Returns the number of bytes stored; 0 when the
+    // Lists the sector IDs of track `track` into `ids`, as many as it holds
+    // room for. Returns the number of bytes stored, four per ID; 0 when the
     // track cannot be reached.
-    int ReadTrackIds(int track, std::uint8_t* ids, int len);
+    [[nodiscard]] int ReadTrackIds(int track, std::span<SectorId> ids);
 
-    // Copies up to `len` data bytes of the first sector on track `track` whose
-    // ID is exactly (c, h, r, n) into `dest`. Returns the sector's data size
-    // lowered to `len`; 0 when the track cannot be reached or no sector
-    // matches. Bytes of that count that lie beyond the end of the file are
-    // stored as zeros.
-    int ReadSector(int track, int c, int h, int r, int n, std::uint8_t* dest, int len);
+    // Copies the data of the first sector on track `track` whose ID is
+    // exactly (c, h, r, n) into `dest`, as much as fits. Returns the sector's
+    // data size lowered to the size of `dest`; 0 when the track cannot be
+    // reached or no sector matches. Bytes of that count that lie beyond the
+    // end of the image are stored as zeros.
+    [[nodiscard]] int ReadSector(int track, int c, int h, int r, int n,
+                                 std::span<std::uint8_t> dest);
 
-    // Reads `len` bytes from consecutive sectors of 128 << n bytes starting
-    // with ID (c, h, r, n), continuing on the next track (other head, or next
+    // Fills `dest` from consecutive sectors of 128 << n bytes starting with
+    // ID (c, h, r, n), continuing on the next track (other head, or next
     // cylinder after head 1) after the sector numbered as set by
     // SetSectorRange. Returns the bytes read in whole steps. A size code of
-    // 24 or more makes the step the whole rest of the request.
-    int ReadSectors(int track, int c, int h, int r, int n, std::uint8_t* dest, int len);
+    // 24 or more makes the step the whole rest of `dest`.
+    [[nodiscard]] int ReadSectors(int track, int c, int h, int r, int n,
+                                  std::span<std::uint8_t> dest);
 
   private:
-    void Close();
+    bool Attach(std::unique_ptr<FileWindow> opened);
     // The file position of the track's first sector header, or -1 when the
     // track cannot be reached.
     std::int64_t TrackPosition(int track) const;
     // Reads one sector header at `pos`; false when it is cut short.
-    bool ReadSectorHeader(std::int64_t pos, std::uint8_t* header);
+    bool ReadSectorHeader(std::int64_t pos, std::span<std::uint8_t, kSectorHeaderSize> header);
 
-    std::unique_ptr<ImageFile> file;
+    std::unique_ptr<FileWindow> file;
     int diskCount = 0;
     int firstSector = 1;
     int lastSector = 16;

@@ -4,9 +4,7 @@
 
 #include <initializer_list>
 
-#include "embedded_scan.h"
-#include "extract.h"
-#include "image_buffer.h"
+#include "embedded_files.h"
 #include "test_support.h"
 
 namespace vorbex {
@@ -15,6 +13,9 @@ namespace {
 using testing::Bytes;
 
 constexpr std::size_t kBlock = 1024;
+// The image buffer the command scans: 1232 blocks.
+constexpr std::size_t kBufferBlocks = 1232;
+constexpr std::size_t kBufferSize = kBufferBlocks * kBlock;
 
 // A buffer of `blocks` blocks whose tails are all non-zero, so no block ends
 // a file unless a test says so.
@@ -46,7 +47,7 @@ void Header(Bytes& data, std::size_t block, unsigned w5) {
 
 std::vector<std::pair<std::size_t, std::size_t>> Found(const Bytes& data) {
     std::vector<std::pair<std::size_t, std::size_t>> found;
-    for (const EmbeddedFile& f : FindEmbeddedFiles(data.data(), data.size())) {
+    for (const EmbeddedFile& f : FindEmbeddedFiles(data)) {
         found.emplace_back(f.offset / kBlock, f.length / kBlock);
     }
     return found;
@@ -62,7 +63,7 @@ TEST(Signature, NeedsSixAscendingWordsAfterASmallMultipleOfSixteen) {
             block[at++] = static_cast<std::uint8_t>(w);
             block[at++] = static_cast<std::uint8_t>(w >> 8);
         }
-        return PassesSignature(block.data());
+        return PassesSignature(std::span<const std::uint8_t, 12>(block.data(), 12));
     };
     EXPECT_TRUE(passes({0x10, 0x20, 0x30, 0x40, 0x50, 0x60}));
     EXPECT_TRUE(passes({0x0000, 0x0001, 0x0002, 0x0003, 0x0004, 0x0005}));
@@ -112,15 +113,15 @@ TEST(LengthRule, BlocksInsideAFileAreScannedToo) {
 }
 
 TEST(BufferEnd, LastEightBlocksNeverStartAFile) {
-    Bytes data(ImageBuffer::kSize, 0);
-    for (std::size_t b = 1220; b < ImageBuffer::kBlockCount; ++b) {
+    Bytes data(kBufferSize, 0);
+    for (std::size_t b = 1220; b < kBufferBlocks; ++b) {
         Header(data, b, 0x60);  // zero tails: every one of these would be a 1-block file
     }
     EXPECT_EQ(Found(data), (Files{{1220, 1}, {1221, 1}, {1222, 1}, {1223, 1}}));
 }
 
 TEST(BufferEnd, CandidateWhoseEndSearchLeavesTheBufferIsDropped) {
-    Bytes data = Blocks(ImageBuffer::kBlockCount);
+    Bytes data = Blocks(kBufferBlocks);
     Header(data, 1221,
            0x60);  // blocks 1221..1231 have non-zero tails: the search would need block 1232
     Header(data, 1223, 0x2000);  // k = 8 is block 1231: non-zero, then past the end
@@ -130,20 +131,13 @@ TEST(BufferEnd, CandidateWhoseEndSearchLeavesTheBufferIsDropped) {
 }
 
 TEST(BufferEnd, SmallBuffersAreSafe) {
-    EXPECT_TRUE(FindEmbeddedFiles(nullptr, 0).empty());
+    EXPECT_TRUE(FindEmbeddedFiles({}).empty());
     Bytes data = Blocks(9);
     Header(data, 0, 0x60);
     ZeroTail(data, 0);
     EXPECT_EQ(Found(data), (Files{{0, 1}}));
     data.resize(9 * kBlock - 1);  // only 8 whole blocks: none may start a file
     EXPECT_EQ(Found(data), Files{});
-}
-
-TEST(OutputNames, HaveAtLeastThreeDigits) {
-    EXPECT_EQ(OutputName(0), "ZT000");
-    EXPECT_EQ(OutputName(42), "ZT042");
-    EXPECT_EQ(OutputName(999), "ZT999");
-    EXPECT_EQ(OutputName(1000), "ZT1000");
 }
 
 }  // namespace

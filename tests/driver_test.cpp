@@ -1,11 +1,11 @@
-// Loading disks into the image buffer and handing the files found to a sink.
+// Loading disks into the image buffer, and the names of the output files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "d88_builder.h"
-#include "disk_loader.h"
 #include "extract.h"
+#include "load_disk.h"
 #include "test_support.h"
 
 namespace vorbex {
@@ -40,7 +40,7 @@ class LoaderTest : public ::testing::Test {
     std::vector<int> BlockMarks(std::size_t blocks) const {
         std::vector<int> marks;
         for (std::size_t b = 0; b < blocks; ++b) {
-            marks.push_back(buffer_.bytes[b * 1024]);
+            marks.push_back(buffer_.Bytes()[b * 1024]);
         }
         return marks;
     }
@@ -51,11 +51,13 @@ class LoaderTest : public ::testing::Test {
 };
 
 TEST(SortIds, StableAscendingByUnsignedSectorNumber) {
-    std::uint8_t ids[] = {1, 0, 200, 3, 2, 0, 3, 3, 3, 0, 1, 3, 4, 0, 3, 3, 5, 0, 1, 3};
-    SortIdsBySectorNumber(ids, 5);
-    const std::vector<std::uint8_t> expected = {3, 0, 1, 3, 5, 0, 1, 3, 2,   0,
-                                                3, 3, 4, 0, 3, 3, 1, 0, 200, 3};
-    EXPECT_EQ(std::vector<std::uint8_t>(ids, ids + 20), expected);
+    SectorId ids[] = {{1, 0, 200, 3}, {2, 0, 3, 3}, {3, 0, 1, 3}, {4, 0, 3, 3}, {5, 0, 1, 3}};
+    SortIdsBySectorNumber(ids);
+    std::vector<int> order;
+    for (const SectorId& id : ids) {
+        order.push_back(id.c);
+    }
+    EXPECT_EQ(order, (std::vector<int>{3, 5, 2, 4, 1}));
 }
 
 TEST_F(LoaderTest, TracksLoadInOrderWithSectorsSortedByNumber) {
@@ -78,7 +80,7 @@ TEST_F(LoaderTest, OnlyTheFirstSixteenHeadersOfATrackAreLoaded) {
     Open({disk});
     EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 16u * 256);
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(buffer_.bytes[static_cast<std::size_t>(i) * 256], 11 + i);
+        EXPECT_EQ(buffer_.Bytes()[static_cast<std::size_t>(i) * 256], 11 + i);
     }
 }
 
@@ -90,10 +92,10 @@ TEST_F(LoaderTest, ShortAndMissingSectorsLeaveNoGap) {
                               Filled(2, 1, 4, 3, 1024, 4)};
     Open({disk});
     EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 100u + 128 + 1024);
-    EXPECT_EQ(buffer_.bytes[99], 1);
-    EXPECT_EQ(buffer_.bytes[100], 2);
-    EXPECT_EQ(buffer_.bytes[227], 2);
-    EXPECT_EQ(buffer_.bytes[228], 4);
+    EXPECT_EQ(buffer_.Bytes()[99], 1);
+    EXPECT_EQ(buffer_.Bytes()[100], 2);
+    EXPECT_EQ(buffer_.Bytes()[227], 2);
+    EXPECT_EQ(buffer_.Bytes()[228], 4);
 }
 
 TEST_F(LoaderTest, IdenticalIdsLoadTheFirstMatchTwice) {
@@ -102,9 +104,9 @@ TEST_F(LoaderTest, IdenticalIdsLoadTheFirstMatchTwice) {
                               Filled(2, 1, 1, 2, 512, 0xC3)};
     Open({disk});
     EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 2u * 1024 + 512);
-    EXPECT_EQ(buffer_.bytes[0], 0xA1);
-    EXPECT_EQ(buffer_.bytes[1024], 0xA1);
-    EXPECT_EQ(buffer_.bytes[2048], 0xC3) << "equal R keeps the listed order";
+    EXPECT_EQ(buffer_.Bytes()[0], 0xA1);
+    EXPECT_EQ(buffer_.Bytes()[1024], 0xA1);
+    EXPECT_EQ(buffer_.Bytes()[2048], 0xC3) << "equal R keeps the listed order";
 }
 
 TEST_F(LoaderTest, SecondDiskLeavesTheFirstDisksLaterDataInPlace) {
@@ -133,8 +135,8 @@ TEST_F(LoaderTest, DataBeyondTheBufferIsCutOff) {
     }
     Open({disk});
     EXPECT_EQ(LoadDisk(reader_, 0, buffer_), ImageBuffer::kSize);
-    EXPECT_EQ(buffer_.bytes.size(), ImageBuffer::kSize);
-    EXPECT_EQ(buffer_.bytes.back(), 5 + ImageBuffer::kSize / (16 * 8192));
+    EXPECT_EQ(buffer_.Bytes().size(), ImageBuffer::kSize);
+    EXPECT_EQ(buffer_.Bytes().back(), 5 + ImageBuffer::kSize / (16 * 8192));
 }
 
 TEST_F(LoaderTest, HugeSizeCodesAskForTheRoomLeft) {
@@ -142,50 +144,14 @@ TEST_F(LoaderTest, HugeSizeCodesAskForTheRoomLeft) {
     disk.tracks[5].sectors = {Filled(2, 1, 1, 24, 3000, 7), Filled(2, 1, 2, 255, 5, 8)};
     Open({disk});
     EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 3005u);
-    EXPECT_EQ(buffer_.bytes[3004], 8);
+    EXPECT_EQ(buffer_.Bytes()[3004], 8);
 }
 
-// Keeps files in memory; refuses the names it is told to.
-class MemorySink : public FileSink {
-  public:
-    void Announce(const std::string& name) override { announced.push_back(name); }
-    bool Store(const std::string& name, const std::uint8_t* data, std::size_t size,
-               std::string& reason) override {
-        if (name == refuse) {
-            reason = "refused";
-            return false;
-        }
-        files[name] = Bytes(data, data + size);
-        return true;
-    }
-    std::vector<std::string> announced;
-    std::map<std::string, Bytes> files;
-    std::string refuse;
-};
-
-TEST(Extract, NamesFollowTheCounterAcrossCallsAndFailuresStillCount) {
-    ImageBuffer buffer;
-    for (std::size_t b : {3u, 7u}) {
-        buffer.bytes[b * 1024] = 0x10;
-        buffer.bytes[b * 1024 + 2] = 0x20;
-        buffer.bytes[b * 1024 + 4] = 0x30;
-        buffer.bytes[b * 1024 + 6] = 0x40;
-        buffer.bytes[b * 1024 + 8] = 0x50;
-        buffer.bytes[b * 1024 + 10] = 0x60;
-        buffer.bytes[b * 1024 + 500] = static_cast<std::uint8_t>(b);
-    }
-    MemorySink sink;
-    Console console;
-    std::int32_t counter = 0;
-    EXPECT_TRUE(ExtractEmbeddedFiles(buffer, counter, sink, console));
-    EXPECT_EQ(counter, 2);
-    sink.refuse = "ZT002";
-    EXPECT_FALSE(ExtractEmbeddedFiles(buffer, counter, sink, console));
-    EXPECT_EQ(counter, 4);
-    EXPECT_EQ(sink.announced, (std::vector<std::string>{"ZT000", "ZT001", "ZT002", "ZT003"}));
-    ASSERT_EQ(sink.files.size(), 3u);
-    EXPECT_EQ(sink.files["ZT003"],
-              Bytes(buffer.bytes.begin() + 7 * 1024, buffer.bytes.begin() + 8 * 1024));
+TEST(OutputNames, HaveAtLeastThreeDigits) {
+    EXPECT_EQ(OutputName(0), "ZT000");
+    EXPECT_EQ(OutputName(42), "ZT042");
+    EXPECT_EQ(OutputName(999), "ZT999");
+    EXPECT_EQ(OutputName(1000), "ZT1000");
 }
 
 }  // namespace

@@ -19,8 +19,8 @@ namespace {
 
 constexpr int kMaxAttempts = 100;
 
-std::string ErrnoReason(int error) {
-    return std::generic_category().message(error);
+std::error_code Errno(int error) {
+    return {error, std::generic_category()};
 }
 
 #ifdef _WIN32
@@ -78,8 +78,7 @@ std::string TemporaryName(const std::string& name, int attempt) {
     return temp;
 }
 
-bool WriteFileWhole(const std::string& name, const std::uint8_t* data, std::size_t size,
-                    std::string& reason) {
+std::error_code WriteFileWhole(const std::string& name, std::span<const std::uint8_t> data) {
     // A leftover of an interrupted run may hold the first name: try others,
     // never touching a file this run did not create.
     std::string temp;
@@ -88,34 +87,29 @@ bool WriteFileWhole(const std::string& name, const std::uint8_t* data, std::size
         temp = TemporaryName(name, attempt);
         fd = CreateExclusive(temp.c_str());
         if (fd < 0 && errno != EEXIST) {
-            reason = ErrnoReason(errno);
-            return false;
+            return Errno(errno);
         }
     }
     if (fd < 0) {
-        reason = ErrnoReason(EEXIST);
-        return false;
+        return Errno(EEXIST);
     }
 
-    int error = WriteAll(fd, data, size);
+    int error = WriteAll(fd, data.data(), data.size());
     // A failed close can mean the data never reached the disk (NFS, quotas):
     // such a file cannot be trusted.
     if (CloseFile(fd) != 0 && error == 0) {
         error = errno;
     }
-    std::error_code ec;
+    std::error_code failure = Errno(error);
     if (error == 0) {
-        std::filesystem::rename(temp, name, ec);
-        if (!ec) {
-            return true;
+        std::filesystem::rename(temp, name, failure);
+        if (!failure) {
+            return {};
         }
-        reason = ec.message();
-    } else {
-        reason = ErrnoReason(error);
     }
     std::error_code ignored;
     std::filesystem::remove(temp, ignored);
-    return false;
+    return failure;
 }
 
 }  // namespace vorbex

@@ -32,8 +32,7 @@ class OutputFileTest : public ::testing::Test {
 
 TEST_F(OutputFileTest, WritesTheWholeFileAndReplacesAnOldOne) {
     testing::WriteBytes("ZT000", Bytes(10, 1));
-    std::string reason;
-    ASSERT_TRUE(WriteFileWhole("ZT000", data_.data(), data_.size(), reason)) << reason;
+    ASSERT_EQ(WriteFileWhole("ZT000", data_), std::error_code());
     EXPECT_EQ(testing::ReadBytes("ZT000"), data_);
     EXPECT_EQ(Names(), std::vector<std::string>{"ZT000"}) << "no temporary file is left";
 }
@@ -41,8 +40,7 @@ TEST_F(OutputFileTest, WritesTheWholeFileAndReplacesAnOldOne) {
 TEST_F(OutputFileTest, ReplacesASymbolicLinkInsteadOfWritingThroughIt) {
     testing::WriteBytes("target", Bytes(4, 9));
     fs::create_symlink("target", "ZT001");
-    std::string reason;
-    ASSERT_TRUE(WriteFileWhole("ZT001", data_.data(), data_.size(), reason)) << reason;
+    ASSERT_EQ(WriteFileWhole("ZT001", data_), std::error_code());
     EXPECT_FALSE(fs::is_symlink("ZT001"));
     EXPECT_EQ(testing::ReadBytes("ZT001"), data_);
     EXPECT_EQ(testing::ReadBytes("target"), Bytes(4, 9));
@@ -50,9 +48,7 @@ TEST_F(OutputFileTest, ReplacesASymbolicLinkInsteadOfWritingThroughIt) {
 
 TEST_F(OutputFileTest, FolderInTheWayFailsAndLeavesNoTemporaryFile) {
     fs::create_directory("ZT002");
-    std::string reason;
-    EXPECT_FALSE(WriteFileWhole("ZT002", data_.data(), data_.size(), reason));
-    EXPECT_EQ(reason, "Is a directory");
+    EXPECT_EQ(WriteFileWhole("ZT002", data_), std::errc::is_a_directory);
     EXPECT_TRUE(fs::is_directory("ZT002"));
     EXPECT_EQ(Names(), std::vector<std::string>{"ZT002"});
 }
@@ -60,8 +56,7 @@ TEST_F(OutputFileTest, FolderInTheWayFailsAndLeavesNoTemporaryFile) {
 TEST_F(OutputFileTest, LeftoverTemporaryFilesAreNeitherUsedNorRemoved) {
     testing::WriteBytes(TemporaryName("ZT003", 0), Bytes(1, 7));
     testing::WriteBytes(TemporaryName("ZT003", 1), Bytes(1, 8));
-    std::string reason;
-    ASSERT_TRUE(WriteFileWhole("ZT003", data_.data(), data_.size(), reason)) << reason;
+    ASSERT_EQ(WriteFileWhole("ZT003", data_), std::error_code());
     EXPECT_EQ(testing::ReadBytes("ZT003"), data_);
     EXPECT_EQ(testing::ReadBytes(TemporaryName("ZT003", 0)), Bytes(1, 7));
     EXPECT_EQ(testing::ReadBytes(TemporaryName("ZT003", 1)), Bytes(1, 8));

@@ -1,18 +1,13 @@
 // The reader's file window: every read gets the file's own bytes whatever the
-// order of the reads, and loading disks fetches each byte about once.
+// order of the reads.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <optional>
 #include <random>
 
-#include "disk_loader.h"
-#include "image_buffer.h"
-#include "image_file.h"
-#include "sample_layouts.h"
+#include "file_source.h"
+#include "file_window.h"
 #include "test_support.h"
-#include "vorbex/d88_reader.h"
 
 namespace vorbex {
 namespace {
@@ -29,20 +24,21 @@ Bytes Scrambled(std::size_t size) {
     return data;
 }
 
-class ImageFileTest : public ::testing::Test {
+class FileWindowTest : public ::testing::Test {
   protected:
     void Create(const Bytes& contents) {
         contents_ = contents;
         const auto path = dir_.path() / "image.bin";
         testing::WriteBytes(path, contents_);
-        file_ = ImageFile::Open(path.string().c_str());
-        ASSERT_TRUE(file_);
+        std::unique_ptr<FileSource> source = FileSource::Open(path.string().c_str());
+        ASSERT_TRUE(source);
+        file_ = std::make_unique<FileWindow>(std::move(source));
     }
 
     // Reads `n` bytes at `pos` and checks count and bytes against the file.
     void ExpectRead(std::int64_t pos, std::size_t n) {
         Bytes got(n, 0xEE);
-        const std::size_t count = file_->ReadAt(pos, got.data(), n);
+        const std::size_t count = file_->ReadAt(pos, got);
         const auto size = static_cast<std::int64_t>(contents_.size());
         const std::size_t expected =
             pos < 0 || pos >= size ? 0 : std::min(n, static_cast<std::size_t>(size - pos));
@@ -56,13 +52,13 @@ class ImageFileTest : public ::testing::Test {
 
     testing::TempDir dir_;
     Bytes contents_;
-    std::unique_ptr<ImageFile> file_;
+    std::unique_ptr<FileWindow> file_;
 };
 
 // The loader's pattern: every header of a track, then from the track's start
 // again for each sector, tracks one after another. Track sizes run from
 // a few bytes to more than a window, so the window both slides and jumps.
-TEST_F(ImageFileTest, TrackWalksReadTheFileBytes) {
+TEST_F(FileWindowTest, TrackWalksReadTheFileBytes) {
     Create(Scrambled(1100 * 1024));
     constexpr std::size_t kHeader = 16;
     std::int64_t track = 688;
@@ -83,7 +79,7 @@ TEST_F(ImageFileTest, TrackWalksReadTheFileBytes) {
     ASSERT_LT(track, static_cast<std::int64_t>(contents_.size()));
 }
 
-TEST_F(ImageFileTest, ScatteredReadsReadTheFileBytes) {
+TEST_F(FileWindowTest, ScatteredReadsReadTheFileBytes) {
     Create(Scrambled(300 * 1024 + 77));
     std::mt19937 random(12345);
     const auto below = [&](long long limit) {
@@ -108,7 +104,7 @@ TEST_F(ImageFileTest, ScatteredReadsReadTheFileBytes) {
     }
 }
 
-TEST_F(ImageFileTest, EndOfFileKeepsWhatTheWindowHolds) {
+TEST_F(FileWindowTest, EndOfFileKeepsWhatTheWindowHolds) {
     Create(Scrambled(100000));
     ExpectRead(99000, 1000);  // the window now ends with the file
     ExpectRead(100000, 16);
@@ -121,80 +117,6 @@ TEST_F(ImageFileTest, EndOfFileKeepsWhatTheWindowHolds) {
 
     Create(Bytes{});
     ExpectRead(0, 16);
-}
-
-// The bytes and read calls this process has asked the system for, from
-// Linux's /proc/self/io.
-struct IoCounters {
-    long long bytes = -1;
-    long long calls = -1;
-};
-
-std::optional<IoCounters> ProcessReads() {
-    std::ifstream in("/proc/self/io");
-    IoCounters io;
-    for (std::string key; in >> key;) {
-        long long value = 0;
-        in >> value;
-        if (key == "rchar:") {
-            io.bytes = value;
-        } else if (key == "syscr:") {
-            io.calls = value;
-        }
-    }
-    if (io.bytes < 0 || io.calls < 0) {
-        return std::nullopt;
-    }
-    return io;
-}
-
-// The size field of the disk whose header is at `at`.
-long long DiskSize(const Bytes& image, std::size_t at) {
-    long long size = 0;
-    for (std::size_t i = 4; i-- > 0;) {
-        size = size << 8 | image[at + 0x1C + i];
-    }
-    return size;
-}
-
-// Loading the first two disks of a layout, as the tool does, fetches about
-// each byte of those disks once: at most a tenth more, plus a small read
-// around the header of every disk when the disks are counted.
-void ExpectLoadingReadsAboutOnce(const std::string& layout) {
-    const std::optional<Bytes> image = build::MakeLayout(layout);
-    ASSERT_TRUE(image);
-    testing::TempDir dir;
-    const std::string path = (dir.path() / "image.d88").string();
-    testing::WriteBytes(path, *image);
-
-    const std::optional<IoCounters> before = ProcessReads();
-    ASSERT_TRUE(before);
-    D88Reader reader;
-    ASSERT_TRUE(reader.Open(path.c_str()));
-    ImageBuffer buffer;
-    std::size_t loaded = 0;
-    long long disksBytes = 0;
-    for (int disk = 0; disk < reader.GetDiskCount() && disk < 2; ++disk) {
-        loaded += LoadDisk(reader, disk, buffer);
-        disksBytes += DiskSize(*image, static_cast<std::size_t>(disksBytes));
-    }
-    const std::optional<IoCounters> after = ProcessReads();
-    ASSERT_TRUE(after);
-
-    const long long bytes = after->bytes - before->bytes;
-    const long long budget = disksBytes * 11 / 10 + reader.GetDiskCount() * 8 * 1024;
-    EXPECT_GE(bytes, static_cast<long long>(loaded)) << layout << ": the counter counts";
-    EXPECT_LE(bytes, budget) << layout;
-    EXPECT_LE(after->calls - before->calls, bytes / (16 * 1024) + 16) << layout;
-}
-
-TEST(ReadVolume, LoadingFetchesEachByteAboutOnce) {
-    if (!ProcessReads()) {
-        GTEST_SKIP() << "no /proc/self/io to count reads with";
-    }
-    for (const char* layout : {"sample", "2hd256", "hostile", "multi64"}) {
-        ExpectLoadingReadsAboutOnce(layout);
-    }
 }
 
 }  // namespace

@@ -1,0 +1,54 @@
+#include "load_disk.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace vorbex {
+
+namespace {
+
+// The bytes a sector of size code n asks for, lowered to the room left. Codes
+// from 24 on do not fit an int and simply ask for all the room there is.
+std::size_t SectorRequest(std::uint8_t n, std::size_t room) {
+    const std::size_t wanted = n <= 23 ? std::size_t{128} << n : room;
+    return std::min(wanted, room);
+}
+
+}  // namespace
+
+void SortIdsBySectorNumber(std::span<SectorId> ids) {
+    // A bubble sort: at most 16 entries, and it must be stable so that
+    // sectors with equal numbers load in the order the image lists them.
+    for (std::size_t pass = 1; pass < ids.size(); ++pass) {
+        for (std::size_t i = 0; i + 1 < ids.size(); ++i) {
+            if (ids[i].r > ids[i + 1].r) {
+                std::swap(ids[i], ids[i + 1]);
+            }
+        }
+    }
+}
+
+std::size_t LoadDisk(D88Reader& reader, int index, ImageBuffer& buffer) {
+    const std::span<std::uint8_t> bytes = buffer.Bytes();
+    std::span<std::uint8_t> room = bytes;
+    // A disk that cannot be selected lists no tracks and so loads nothing.
+    reader.SelectDisk(index);
+    for (int track = kFirstLoadedTrack; track <= kLastLoadedTrack; ++track) {
+        std::array<SectorId, kMaxIdsPerTrack> ids;
+        const int listed = reader.ReadTrackIds(track, ids) / static_cast<int>(sizeof(SectorId));
+        const std::span<SectorId> sorted(ids.data(), static_cast<std::size_t>(listed));
+        SortIdsBySectorNumber(sorted);
+        if (!sorted.empty()) {
+            reader.SetSectorRange(sorted.front().r, sorted.back().r);
+        }
+        for (const SectorId& id : sorted) {
+            const std::span<std::uint8_t> dest = room.first(SectorRequest(id.n, room.size()));
+            const int got = reader.ReadSector(track, id.c, id.h, id.r, id.n, dest);
+            room = room.subspan(std::min(static_cast<std::size_t>(std::max(got, 0)), dest.size()));
+        }
+    }
+    return bytes.size() - room.size();
+}
+
+}  // namespace vorbex

@@ -1,0 +1,26 @@
+// Every text the command writes to standard error.
+#ifndef VORBEX_DRIVER_MESSAGES_H
+#define VORBEX_DRIVER_MESSAGES_H
+
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace vorbex {
+
+// "Usage: vorbex [d88file]" and a newline.
+std::string UsageMessage();
+
+// "ファイルをオープンできません" and a newline, as Shift_JIS bytes whatever
+// the terminal's character set.
+std::string OpenFailureMessage();
+
+// "vorbex: cannot write NAME: REASON" and a newline.
+std::string WriteFailureMessage(std::string_view name, std::error_code error);
+
+// "vorbex: cannot write standard output: REASON" and a newline.
+std::string StdoutFailureMessage(std::error_code error);
+
+}  // namespace vorbex
+
+#endif  // VORBEX_DRIVER_MESSAGES_H
