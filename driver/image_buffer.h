@@ -4,8 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
-#include <vector>
 
 #include "embedded_files.h"
 
@@ -19,13 +19,23 @@ class ImageBuffer {
     static constexpr std::size_t kBlockCount = 1232;
     static constexpr std::size_t kSize = kBlockSize * kBlockCount;
 
-    std::span<std::uint8_t, kSize> Bytes() { return std::span<std::uint8_t, kSize>(bytes_); }
+    // A zeroed buffer, or nullptr when its memory cannot be had.
+    [[nodiscard]] static std::unique_ptr<ImageBuffer> Create();
+
+    ~ImageBuffer();
+    ImageBuffer(const ImageBuffer&) = delete;
+    ImageBuffer& operator=(const ImageBuffer&) = delete;
+
+    std::span<std::uint8_t, kSize> Bytes() { return std::span<std::uint8_t, kSize>(bytes_, kSize); }
     std::span<const std::uint8_t, kSize> Bytes() const {
-        return std::span<const std::uint8_t, kSize>(bytes_);
+        return std::span<const std::uint8_t, kSize>(bytes_, kSize);
     }
 
   private:
-    std::vector<std::uint8_t> bytes_ = std::vector<std::uint8_t>(kSize);
+    ImageBuffer(std::uint8_t* bytes, std::size_t mapped) : bytes_(bytes), mapped_(mapped) {}
+
+    std::uint8_t* bytes_;
+    std::size_t mapped_;  // the length of its own mapping; 0 when it came from calloc
 };
 
 }  // namespace vorbex

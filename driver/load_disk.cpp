@@ -34,7 +34,10 @@ std::size_t LoadDisk(D88Reader& reader, int index, ImageBuffer& buffer) {
     std::span<std::uint8_t> room = bytes;
     // A disk that cannot be selected lists no tracks and so loads nothing.
     reader.SelectDisk(index);
-    for (int track = kFirstLoadedTrack; track <= kLastLoadedTrack; ++track) {
+    // Once the buffer is full, or a read has failed, the rest of the disk
+    // cannot change what the buffer holds.
+    for (int track = kFirstLoadedTrack;
+         track <= kLastLoadedTrack && !room.empty() && !reader.GetReadError(); ++track) {
         std::array<SectorId, kMaxIdsPerTrack> ids;
         const int listed = reader.ReadTrackIds(track, ids) / static_cast<int>(sizeof(SectorId));
         const std::span<SectorId> sorted(ids.data(), static_cast<std::size_t>(listed));

@@ -23,6 +23,8 @@ void SortIdsBySectorNumber(std::span<SectorId> ids);
 // Selects disk `index` and copies the data of tracks 5 to 152, each track's
 // sectors in ascending sector-number order, into `buffer` from its first byte
 // on. Returns the number of bytes written. Data that does not fit is cut off.
+// The load stops at the first failed read, which the reader then reports:
+// the buffer does not hold the disk.
 std::size_t LoadDisk(D88Reader& reader, int index, ImageBuffer& buffer);
 
 }  // namespace vorbex

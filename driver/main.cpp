@@ -4,6 +4,7 @@
 // the disk into the buffer, find the embedded files there and write them.
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 
 #include "console.h"
 #include "extract.h"
@@ -23,18 +24,32 @@ int main(int argc, char** argv) {
         console.WriteError(vorbex::OpenFailureMessage());
         return 1;
     }
+    const std::unique_ptr<vorbex::ImageBuffer> buffer = vorbex::ImageBuffer::Create();
+    if (!buffer) {
+        console.WriteError(vorbex::OutOfMemoryMessage());
+        return 1;
+    }
 
-    vorbex::ImageBuffer buffer;
     std::int32_t counter = 0;
-    bool allWritten = true;
+    bool succeeded = true;
+    // A disk whose load met a failed read is not scanned: its files would
+    // hold the wrong bytes. Files from an earlier disk stay.
+    std::error_code readError = reader.GetReadError();
     const int disks = std::min(reader.GetDiskCount(), vorbex::kMaxDisksLoaded);
-    for (int disk = 0; disk < disks; ++disk) {
-        vorbex::LoadDisk(reader, disk, buffer);
-        allWritten = vorbex::ExtractEmbeddedFiles(buffer, counter, console) && allWritten;
+    for (int disk = 0; disk < disks && !readError; ++disk) {
+        vorbex::LoadDisk(reader, disk, *buffer);
+        readError = reader.GetReadError();
+        if (!readError) {
+            succeeded = vorbex::ExtractEmbeddedFiles(*buffer, counter, console) && succeeded;
+        }
+    }
+    if (readError) {
+        console.WriteError(vorbex::ReadFailureMessage(argv[1], readError));
+        succeeded = false;
     }
     if (const std::error_code error = console.Finish()) {
         console.WriteError(vorbex::StdoutFailureMessage(error));
-        return 1;
+        succeeded = false;
     }
-    return allWritten ? 0 : 1;
+    return succeeded ? 0 : 1;
 }

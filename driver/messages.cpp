@@ -1,16 +1,29 @@
 #include "messages.h"
 
+#include "vorbex/d88_reader.h"
+
 namespace vorbex {
 
 namespace {
 
+std::string Line(std::string_view text) {
+    std::string line = "vorbex: ";
+    line.append(text);
+    line.push_back('\n');
+    return line;
+}
+
+// The system's words for a failure, or ours for the reader's own.
+std::string Reason(std::error_code error) {
+    if (error == ReaderErrc::kStreamTooLong) {
+        return "a pipe or device is read only up to its first " +
+               std::to_string(D88Reader::kStreamLimit >> 20) + " MiB";
+    }
+    return error.message();
+}
+
 std::string Failure(std::string_view what, std::error_code error) {
-    std::string text = "vorbex: ";
-    text.append(what);
-    text.append(": ");
-    text.append(error.message());
-    text.push_back('\n');
-    return text;
+    return Line(std::string(what) + ": " + Reason(error));
 }
 
 }  // namespace
@@ -27,6 +40,17 @@ std::string OpenFailureMessage() {
 
 std::string WriteFailureMessage(std::string_view name, std::error_code error) {
     return Failure("cannot write " + std::string(name), error);
+}
+
+std::string ReadFailureMessage(std::string_view image, std::error_code error) {
+    if (error == std::errc::not_enough_memory) {
+        return OutOfMemoryMessage();
+    }
+    return Failure("cannot read " + std::string(image), error);
+}
+
+std::string OutOfMemoryMessage() {
+    return Line("out of memory");
 }
 
 std::string StdoutFailureMessage(std::error_code error) {

@@ -18,6 +18,13 @@ std::string OpenFailureMessage();
 // "vorbex: cannot write NAME: REASON" and a newline.
 std::string WriteFailureMessage(std::string_view name, std::error_code error);
 
+// "vorbex: cannot read IMAGE: REASON" and a newline; "vorbex: out of memory"
+// when that was the reason.
+std::string ReadFailureMessage(std::string_view image, std::error_code error);
+
+// "vorbex: out of memory" and a newline.
+std::string OutOfMemoryMessage();
+
 // "vorbex: cannot write standard output: REASON" and a newline.
 std::string StdoutFailureMessage(std::error_code error);
 

@@ -68,10 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Made once: a fresh 1.2 MiB buffer and its copy for every input would
     // cost more than the run itself.
     static vorbex::fuzz::MemoryFile file;
-    static vorbex::ImageBuffer buffer;
+    static const std::unique_ptr<vorbex::ImageBuffer> buffer = vorbex::ImageBuffer::Create();
     static std::vector<std::uint8_t> before;
     file.Write(data, size);
-    const std::span<std::uint8_t> bytes = buffer.Bytes();
+    const std::span<std::uint8_t> bytes = buffer->Bytes();
     std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
 
     vorbex::D88Reader reader;
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (int disk = 0; disk < reader.GetDiskCount() && disk < vorbex::kMaxDisksLoaded; ++disk) {
         before.assign(bytes.begin(), bytes.end());
-        const std::size_t loaded = vorbex::LoadDisk(reader, disk, buffer);
+        const std::size_t loaded = vorbex::LoadDisk(reader, disk, *buffer);
         if (loaded > bytes.size()) {
             Fail("LoadDisk reported " + std::to_string(loaded) + " bytes");
         }

@@ -5,8 +5,10 @@
 // calls run on a D88Reader over that file and, side by side, on a plain
 // reading of the same bytes in memory (ExpectedReader below). Every answer
 // and every byte handed back must agree, so besides memory errors the fuzzer
-// finds any place where the windowed file reading returns other bytes than
-// the file holds, and any write past what a call reports.
+// finds any place where the reader's cache of pages, tracks and sector data
+// returns other bytes than the file holds, and any write past what a call
+// reports. The reader's cache is made small for some inputs, so that it
+// wraps around.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -288,7 +290,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> image(data + 1 + callBytes, size - 1 - callBytes);
     file.Write(image.data(), image.size());
 
-    D88Reader reader;
+    // Caches of one, two and three pages wrap around within a few reads;
+    // the default one hardly ever with inputs of this size.
+    constexpr std::size_t kCacheBytes[] = {4096, 8192, 12288, 65536, D88Reader::kDefaultCacheBytes};
+    D88Reader reader(kCacheBytes[size % std::size(kCacheBytes)]);
     ExpectedReader expected(image);
     Check("Open", 1, reader.Open(file.path().c_str()));
     expected.Open(true);

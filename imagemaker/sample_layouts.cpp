@@ -149,6 +149,73 @@ Disk MakeHostileDisk(std::uint32_t seed) {
     return disk;
 }
 
+// Sixteen sectors a track whose data is far larger than the size code says,
+// so that each track spreads its headers thinly over the image: `dataSize`
+// bytes apart, in descending sector-number order. The load reads only the
+// first 128 << n bytes of each sector.
+Track SparseTrack(Random& random, int cylinder, std::uint8_t n, std::uint16_t dataSize) {
+    Track track;
+    for (int r = 16; r >= 1; --r) {
+        Sector sector = MakeSector(cylinder, 0, r, n, std::vector<std::uint8_t>(dataSize));
+        random.Fill(sector.data.data(), sector.data.size());
+        track.sectors.push_back(std::move(sector));
+    }
+    return track;
+}
+
+// Two disks, each holding `tracks` sparse tracks stored one after another;
+// the track table's entries take them in turn, over and over.
+std::vector<std::uint8_t> MakeSharedSparse(int tracks, std::uint8_t n) {
+    constexpr std::uint16_t kDataSize = 65535;
+    constexpr std::uint32_t kTrackBytes = 16 * (kSectorHeaderSize + kDataSize);
+    std::vector<Disk> disks(2);
+    for (int d = 0; d < 2; ++d) {
+        Random random(static_cast<std::uint32_t>(20 + d));
+        Disk& disk = disks[static_cast<std::size_t>(d)];
+        disk.name = "VORBEX SPARSE";
+        for (int t = 0; t < tracks; ++t) {
+            disk.tracks[t] = SparseTrack(random, t, n, kDataSize);
+        }
+        for (int t = tracks; t < kTrackCount; ++t) {
+            disk.trackOffsets[t] = static_cast<std::uint32_t>(kDiskHeaderSize) +
+                                   static_cast<std::uint32_t>(t % tracks) * kTrackBytes;
+        }
+    }
+    return BuildImage(disks);
+}
+
+// One disk of 148 different sparse tracks, and a second disk whose header
+// lies right after the first's, with a track table that points at the same
+// tracks: the second disk loads everything the first loaded, from the same
+// bytes.
+std::vector<std::uint8_t> MakeCrossDisk() {
+    constexpr std::uint16_t kDataSize = 16384;
+    constexpr std::size_t kTrackBytes = 16 * (kSectorHeaderSize + kDataSize);
+    Random random(30);
+    std::vector<std::uint8_t> image(2 * kDiskHeaderSize);
+    std::vector<std::size_t> starts;
+    for (int t = kFirstLoaded; t <= kLastLoaded; ++t) {
+        Disk disk;
+        disk.tracks[0] = SparseTrack(random, t, 0, kDataSize);
+        const std::vector<std::uint8_t> built = BuildDisk(disk);
+        starts.push_back(image.size());
+        image.insert(image.end(), built.begin() + kDiskHeaderSize, built.end());
+    }
+    for (std::size_t d = 0; d < 2; ++d) {
+        const std::size_t header = d * kDiskHeaderSize;
+        std::copy_n("VORBEX CROSS", 12, image.begin() + static_cast<std::ptrdiff_t>(header));
+        image[header + 0x1B] = kMedia2HD;
+        PutLe32(image, header + 0x1C,
+                static_cast<std::uint32_t>(d == 0 ? kDiskHeaderSize : image.size() - header));
+        for (std::size_t i = 0; i < starts.size(); ++i) {
+            PutLe32(image, header + 0x20 + 4 * (static_cast<std::size_t>(kFirstLoaded) + i),
+                    static_cast<std::uint32_t>(starts[i] - header));
+        }
+    }
+    static_assert(kTrackBytes * 148 < 0x7FFFFFFF);
+    return image;
+}
+
 std::vector<std::uint8_t> MakeTwoDisks(int filesPerDisk) {
     return BuildImage({Make2HDDisk(1, "VORBEX SAMPLE A", filesPerDisk),
                        Make2HDDisk(2, "VORBEX SAMPLE B", filesPerDisk)});
@@ -163,6 +230,9 @@ const std::vector<Layout>& Layouts() {
         {"2hd256", "one 2HD disk of 26 x 256-byte sectors a track"},
         {"hostile", "one disk whose tracks hold 16 headers with a sector count of 0"},
         {"multi64", "64 2HD disks with embedded files"},
+        {"spread", "two disks of one track of 16 sectors 64 KiB apart, which every entry shares"},
+        {"shared8", "two disks of 8 tracks like spread's, their 164 entries cycling over them"},
+        {"crossdisk", "148 tracks 16 KiB a sector, loaded by two disks sharing them"},
     };
     return layouts;
 }
@@ -179,6 +249,15 @@ std::optional<std::vector<std::uint8_t>> MakeLayout(const std::string& name) {
     }
     if (name == "hostile") {
         return BuildImage({MakeHostileDisk(4)});
+    }
+    if (name == "spread") {
+        return MakeSharedSparse(1, 3);
+    }
+    if (name == "shared8") {
+        return MakeSharedSparse(8, 0);
+    }
+    if (name == "crossdisk") {
+        return MakeCrossDisk();
     }
     if (name == "multi64") {
         std::vector<Disk> disks;

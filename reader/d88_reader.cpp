@@ -4,9 +4,11 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <string>
 
-#include "file_source.h"
-#include "file_window.h"
+#include "image_sources.h"
+#include "read_cache.h"
+#include "track_index.h"
 
 namespace vorbex {
 
@@ -44,11 +46,36 @@ int SizeCodeLength(int n) {
     return 128 << n;
 }
 
+class ReaderErrorCategory : public std::error_category {
+  public:
+    const char* name() const noexcept override { return "vorbex reader"; }
+    std::string message(int value) const override {
+        if (static_cast<ReaderErrc>(value) == ReaderErrc::kStreamTooLong) {
+            return "the stream is longer than the reader takes";
+        }
+        return "unknown reader error";
+    }
+};
+
 }  // namespace
 
-D88Reader::D88Reader() = default;
+const std::error_category& ReaderCategory() {
+    static const ReaderErrorCategory category;
+    return category;
+}
+
+std::error_code make_error_code(ReaderErrc error) {
+    return {static_cast<int>(error), ReaderCategory()};
+}
+
+D88Reader::D88Reader(std::size_t cacheSize)
+    : cacheBytes(cacheSize), trackIndex(std::make_unique<TrackIndex>()) {}
 
 D88Reader::~D88Reader() = default;
+
+std::error_code D88Reader::GetReadError() const {
+    return file ? file->Error() : std::error_code();
+}
 
 bool D88Reader::Open(const char* path) {
     if (path == nullptr) {
@@ -57,18 +84,16 @@ bool D88Reader::Open(const char* path) {
         mediaType = -1;
         return true;
     }
-    return OpenSource(FileSource::Open(path));
+    return OpenSource(OpenImageFile(path, kStreamLimit).source);
 }
 
 bool D88Reader::OpenSource(std::unique_ptr<ImageSource> source) {
-    return Attach(source ? std::make_unique<FileWindow>(std::move(source)) : nullptr);
-}
-
-bool D88Reader::Attach(std::unique_ptr<FileWindow> opened) {
     file.reset();
-    if (!opened) {
+    trackIndex->Clear();
+    if (!source) {
         return false;
     }
+    auto opened = std::make_unique<ReadCache>(std::move(source), cacheBytes / ReadCache::kPageSize);
     std::int32_t offsets[kMaxDisks] = {};
     std::int64_t offset = 0;
     int count = 0;
@@ -85,11 +110,6 @@ bool D88Reader::Attach(std::unique_ptr<FileWindow> opened) {
         if (offset > kMaxOffset) {
             break;
         }
-    }
-    // An image that opens but cannot be read at all (a directory) is as
-    // useless as one that does not open.
-    if (count == 0 && opened->Error()) {
-        return false;
     }
     file = std::move(opened);
     diskCount = count;
@@ -141,22 +161,23 @@ std::int64_t D88Reader::TrackPosition(int track) const {
     return static_cast<std::int64_t>(diskOffset) + offset;
 }
 
-bool D88Reader::ReadSectorHeader(std::int64_t pos,
+bool D88Reader::ReadSectorHeader(std::int64_t start, int i, std::int64_t pos,
                                  std::span<std::uint8_t, kSectorHeaderSize> header) {
-    return file->ReadAt(pos, header) == header.size();
+    return trackIndex->Header(*file, start, i, pos, header);
 }
 
 int D88Reader::ReadTrackIds(int track, std::span<SectorId> ids) {
-    std::int64_t pos = TrackPosition(track);
-    if (pos < 0) {
+    const std::int64_t start = TrackPosition(track);
+    if (start < 0) {
         return 0;
     }
+    std::int64_t pos = start;
     std::size_t stored = 0;
     std::uint8_t header[kSectorHeaderSize];
     // A sector count of 0 does not end the listing; only the room in `ids`
     // or the end of the file does.
     for (int i = 0; stored < ids.size(); ++i) {
-        if (!ReadSectorHeader(pos, header)) {
+        if (!ReadSectorHeader(start, i, pos, header)) {
             break;
         }
         ids[stored++] = SectorId{header[0], header[1], header[2], header[3]};
@@ -169,14 +190,15 @@ int D88Reader::ReadTrackIds(int track, std::span<SectorId> ids) {
 }
 
 int D88Reader::ReadSector(int track, int c, int h, int r, int n, std::span<std::uint8_t> dest) {
-    std::int64_t pos = TrackPosition(track);
-    if (pos < 0) {
+    const std::int64_t start = TrackPosition(track);
+    if (start < 0) {
         return 0;
     }
+    std::int64_t pos = start;
     const int len = static_cast<int>(std::min<std::size_t>(dest.size(), kMaxLength));
     std::uint8_t header[kSectorHeaderSize];
     for (int i = 0;; ++i) {
-        if (!ReadSectorHeader(pos, header)) {
+        if (!ReadSectorHeader(start, i, pos, header)) {
             return 0;
         }
         const int sectorCount = Le16(header + kSectorCountOffset);
@@ -188,7 +210,8 @@ int D88Reader::ReadSector(int track, int c, int h, int r, int n, std::span<std::
         if (header[0] == c && header[1] == h && header[2] == r && header[3] == n) {
             const int count = std::min(dataSize, len);
             const std::span<std::uint8_t> data = dest.first(static_cast<std::size_t>(count));
-            const std::size_t got = file->ReadAt(pos, data);
+            const std::size_t got =
+                trackIndex->Data(*file, start, i, pos, static_cast<std::size_t>(dataSize), data);
             // Data cut off by the end of the file still takes its room, so
             // later sectors keep their place; it reads as zeros.
             std::fill(data.begin() + static_cast<std::ptrdiff_t>(got), data.end(), std::uint8_t{0});

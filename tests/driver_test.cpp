@@ -40,14 +40,14 @@ class LoaderTest : public ::testing::Test {
     std::vector<int> BlockMarks(std::size_t blocks) const {
         std::vector<int> marks;
         for (std::size_t b = 0; b < blocks; ++b) {
-            marks.push_back(buffer_.Bytes()[b * 1024]);
+            marks.push_back(buffer_->Bytes()[b * 1024]);
         }
         return marks;
     }
 
     testing::TempDir dir_;
     D88Reader reader_;
-    ImageBuffer buffer_;
+    std::unique_ptr<ImageBuffer> buffer_ = ImageBuffer::Create();
 };
 
 TEST(SortIds, StableAscendingByUnsignedSectorNumber) {
@@ -68,7 +68,7 @@ TEST_F(LoaderTest, TracksLoadInOrderWithSectorsSortedByNumber) {
     disk.tracks[152] = Numbered(152, {7});
     disk.tracks[153] = Numbered(153, {8});  // never read
     Open({disk});
-    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 6u * 1024);
+    EXPECT_EQ(LoadDisk(reader_, 0, *buffer_), 6u * 1024);
     EXPECT_EQ(BlockMarks(7), (std::vector<int>{1, 2, 3, 4, 5, 7, 0}));
 }
 
@@ -78,9 +78,9 @@ TEST_F(LoaderTest, OnlyTheFirstSixteenHeadersOfATrackAreLoaded) {
                                   13, 12, 11, 10, 9,  8,  7,  6,  5,  4,  3,  2,  1},
                               1);
     Open({disk});
-    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 16u * 256);
+    EXPECT_EQ(LoadDisk(reader_, 0, *buffer_), 16u * 256);
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(buffer_.Bytes()[static_cast<std::size_t>(i) * 256], 11 + i);
+        EXPECT_EQ(buffer_->Bytes()[static_cast<std::size_t>(i) * 256], 11 + i);
     }
 }
 
@@ -91,11 +91,11 @@ TEST_F(LoaderTest, ShortAndMissingSectorsLeaveNoGap) {
                               Filled(2, 1, 3, 3, 0, 3),    // no data at all
                               Filled(2, 1, 4, 3, 1024, 4)};
     Open({disk});
-    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 100u + 128 + 1024);
-    EXPECT_EQ(buffer_.Bytes()[99], 1);
-    EXPECT_EQ(buffer_.Bytes()[100], 2);
-    EXPECT_EQ(buffer_.Bytes()[227], 2);
-    EXPECT_EQ(buffer_.Bytes()[228], 4);
+    EXPECT_EQ(LoadDisk(reader_, 0, *buffer_), 100u + 128 + 1024);
+    EXPECT_EQ(buffer_->Bytes()[99], 1);
+    EXPECT_EQ(buffer_->Bytes()[100], 2);
+    EXPECT_EQ(buffer_->Bytes()[227], 2);
+    EXPECT_EQ(buffer_->Bytes()[228], 4);
 }
 
 TEST_F(LoaderTest, IdenticalIdsLoadTheFirstMatchTwice) {
@@ -103,10 +103,10 @@ TEST_F(LoaderTest, IdenticalIdsLoadTheFirstMatchTwice) {
     disk.tracks[5].sectors = {Filled(2, 1, 1, 3, 1024, 0xA1), Filled(2, 1, 1, 3, 1024, 0xB2),
                               Filled(2, 1, 1, 2, 512, 0xC3)};
     Open({disk});
-    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 2u * 1024 + 512);
-    EXPECT_EQ(buffer_.Bytes()[0], 0xA1);
-    EXPECT_EQ(buffer_.Bytes()[1024], 0xA1);
-    EXPECT_EQ(buffer_.Bytes()[2048], 0xC3) << "equal R keeps the listed order";
+    EXPECT_EQ(LoadDisk(reader_, 0, *buffer_), 2u * 1024 + 512);
+    EXPECT_EQ(buffer_->Bytes()[0], 0xA1);
+    EXPECT_EQ(buffer_->Bytes()[1024], 0xA1);
+    EXPECT_EQ(buffer_->Bytes()[2048], 0xC3) << "equal R keeps the listed order";
 }
 
 TEST_F(LoaderTest, SecondDiskLeavesTheFirstDisksLaterDataInPlace) {
@@ -117,10 +117,10 @@ TEST_F(LoaderTest, SecondDiskLeavesTheFirstDisksLaterDataInPlace) {
     }
     small.tracks[5].sectors = {Filled(2, 1, 1, 3, 1024, 0xEE)};
     Open({big, small});
-    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 148u * 8 * 1024);
-    EXPECT_EQ(LoadDisk(reader_, 1, buffer_), 1024u);
+    EXPECT_EQ(LoadDisk(reader_, 0, *buffer_), 148u * 8 * 1024);
+    EXPECT_EQ(LoadDisk(reader_, 1, *buffer_), 1024u);
     EXPECT_EQ(BlockMarks(3), (std::vector<int>{0xEE, 2, 3}));
-    EXPECT_EQ(LoadDisk(reader_, 2, buffer_), 0u) << "a failed selection loads nothing";
+    EXPECT_EQ(LoadDisk(reader_, 2, *buffer_), 0u) << "a failed selection loads nothing";
     EXPECT_EQ(BlockMarks(1), (std::vector<int>{0xEE}));
 }
 
@@ -134,17 +134,67 @@ TEST_F(LoaderTest, DataBeyondTheBufferIsCutOff) {
         }
     }
     Open({disk});
-    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), ImageBuffer::kSize);
-    EXPECT_EQ(buffer_.Bytes().size(), ImageBuffer::kSize);
-    EXPECT_EQ(buffer_.Bytes().back(), 5 + ImageBuffer::kSize / (16 * 8192));
+    EXPECT_EQ(LoadDisk(reader_, 0, *buffer_), ImageBuffer::kSize);
+    EXPECT_EQ(buffer_->Bytes().size(), ImageBuffer::kSize);
+    EXPECT_EQ(buffer_->Bytes().back(), 5 + ImageBuffer::kSize / (16 * 8192));
 }
 
 TEST_F(LoaderTest, HugeSizeCodesAskForTheRoomLeft) {
     Disk disk;
     disk.tracks[5].sectors = {Filled(2, 1, 1, 24, 3000, 7), Filled(2, 1, 2, 255, 5, 8)};
     Open({disk});
-    EXPECT_EQ(LoadDisk(reader_, 0, buffer_), 3005u);
-    EXPECT_EQ(buffer_.Bytes()[3004], 8);
+    EXPECT_EQ(LoadDisk(reader_, 0, *buffer_), 3005u);
+    EXPECT_EQ(buffer_->Bytes()[3004], 8);
+}
+
+// An image in memory whose reads fail at the page holding byte `failAt`,
+// and that counts the reads that fail.
+class FailingImage : public ImageSource {
+  public:
+    FailingImage(Bytes bytes, std::size_t failAt, int& failed)
+        : bytes_(std::move(bytes)), failAt_(failAt / 4096 * 4096), failed_(failed) {}
+    ReadResult ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) override {
+        ReadResult result;
+        for (; result.count < dest.size() && offset + result.count < bytes_.size();
+             ++result.count) {
+            if (offset + result.count >= failAt_ && offset + result.count < failAt_ + 4096) {
+                ++failed_;
+                result.error = std::make_error_code(std::errc::io_error);
+                break;
+            }
+            dest[result.count] = bytes_[offset + result.count];
+        }
+        return result;
+    }
+
+  private:
+    Bytes bytes_;
+    std::size_t failAt_;
+    int& failed_;
+};
+
+TEST_F(LoaderTest, LoadStopsAtAFailedReadWhichTheReaderReports) {
+    Disk disk;
+    for (int t = 5; t <= 152; ++t) {
+        disk.tracks[t] = Numbered(t, {1, 2, 3, 4, 5, 6, 7, 8});
+    }
+    const Bytes image = build::BuildDisk(disk);
+    int failed = 0;
+    D88Reader reader;
+    ASSERT_TRUE(reader.OpenSource(std::make_unique<FailingImage>(image, image.size() / 2, failed)));
+    EXPECT_FALSE(reader.GetReadError());
+    const std::size_t loaded = LoadDisk(reader, 0, *buffer_);
+    EXPECT_EQ(reader.GetReadError(), std::errc::io_error);
+    EXPECT_LT(loaded, image.size() / 2);
+    EXPECT_EQ(failed, 1) << "the load goes on after the failure";
+
+    // The same bytes cut off there instead load up to the cut, with no error.
+    D88Reader cut;
+    ASSERT_TRUE(cut.OpenSource(std::make_unique<FailingImage>(
+        Bytes(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(image.size() / 2)),
+        image.size(), failed)));
+    EXPECT_GE(LoadDisk(cut, 0, *buffer_), loaded);
+    EXPECT_FALSE(cut.GetReadError());
 }
 
 TEST(OutputNames, HaveAtLeastThreeDigits) {

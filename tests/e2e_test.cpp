@@ -1,10 +1,16 @@
 // The built vorbex, run in a fresh folder: exit code, standard output, the
 // exact bytes of standard error and the files it leaves.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <thread>
 
 #include "d88_builder.h"
+#include "sample_layouts.h"
 #include "test_support.h"
 
 namespace vorbex {
@@ -215,6 +221,154 @@ TEST_F(EndToEnd, FullStandardOutputIsReportedAfterTheFilesAreWritten) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, Lines({"vorbex: cannot write standard output: No space left on device"}));
     EXPECT_EQ(Outputs(), (std::map<std::string, Bytes>{{"ZT000", a}}));
+}
+
+// Writes `bytes` to `fd` from another thread, then closes it; a reader that
+// goes away early only ends the writing.
+class Feeder {
+  public:
+    Feeder(int fd, const Bytes& bytes)
+        : thread_([fd, &bytes] {
+              std::size_t done = 0;
+              while (done < bytes.size()) {
+                  const ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
+                  if (wrote <= 0) {
+                      break;
+                  }
+                  done += static_cast<std::size_t>(wrote);
+              }
+              close(fd);
+          }) {}
+    ~Feeder() { thread_.join(); }
+
+  private:
+    std::thread thread_;
+};
+
+class Sources : public EndToEnd {
+  protected:
+    void SetUp() override {
+        if (!testing::RunsOwnBuild()) {
+            GTEST_SKIP() << "pipes and devices are tried with the Linux build run directly";
+        }
+        // A feeder whose reader has gone gets EPIPE instead.
+        std::signal(SIGPIPE, SIG_IGN);
+        testing::WriteBytes(images_.path() / "image.d88", sample_);
+        clean_ = testing::RunVorbex({(images_.path() / "image.d88").string()}, work_.path());
+        ASSERT_EQ(clean_.exitCode, 0);
+        ASSERT_EQ(clean_.err, "");
+        cleanFiles_ = Outputs();
+        ASSERT_GT(cleanFiles_.size(), 50u);
+    }
+    void ExpectClean(const RunResult& run, const fs::path& dir) {
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.out, clean_.out);
+        EXPECT_EQ(testing::ListFiles(dir), cleanFiles_);
+    }
+
+    const Bytes sample_ = *build::MakeLayout("sample");
+    RunResult clean_;
+    std::map<std::string, Bytes> cleanFiles_;
+    testing::TempDir other_;
+};
+
+TEST_F(Sources, PipeAndFifoGiveWhatTheFileGives) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    testing::RunOptions options;
+    options.beforeExec = [&] {
+        dup2(fds[0], STDIN_FILENO);
+        close(fds[0]);
+        close(fds[1]);
+    };
+    {
+        Feeder feeder(fds[1], sample_);
+        const RunResult run = testing::RunVorbex({"/dev/stdin"}, other_.path(), options);
+        close(fds[0]);
+        ExpectClean(run, other_.path());
+    }
+
+    const fs::path fifo = images_.path() / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const testing::TempDir third;
+    std::thread opener([&] {
+        const int fd = open(fifo.c_str(), O_WRONLY);
+        if (fd >= 0) {
+            Feeder feeder(fd, sample_);
+        }
+    });
+    const RunResult run = testing::RunVorbex({fifo.string()}, third.path());
+    opener.join();
+    ExpectClean(run, third.path());
+}
+
+TEST_F(Sources, EndlessDeviceEndsWithAMessage) {
+    const RunResult run = testing::RunVorbex({"/dev/zero"}, other_.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, Lines({"vorbex: cannot read /dev/zero: a pipe or device is read only up "
+                              "to its first 256 MiB"}));
+    EXPECT_TRUE(testing::ListFiles(other_.path()).empty());
+}
+
+// Reads of the image fail with EIO from the n-th on, for every n up to past
+// the last read: a run either gives every file, or ends with exit code 1 and
+// the reason, having written either nothing or exactly the first disk's
+// files, named as in a clean run.
+TEST_F(Sources, FailingReadsWriteNothingWrong) {
+    if (access("/usr/bin/strace", X_OK) != 0) {
+        GTEST_SKIP() << "no strace to make reads fail with";
+    }
+    const fs::path image = images_.path() / "image.d88";
+    const std::string message =
+        Lines({"vorbex: cannot read " + image.string() + ": Input/output error"});
+    // The dynamic loader reads with pread64 too: count its reads, made
+    // before the image is opened, and leave them alone.
+    const fs::path trace = other_.path() / "trace";
+    testing::RunOptions tracing;
+    tracing.wrapper = {"/usr/bin/strace", "-f", "-o", trace.string(), "-e", "trace=openat,pread64"};
+    testing::RunVorbex({image.string()}, work_.path(), tracing);
+    const Bytes traced = testing::ReadBytes(trace);
+    const std::string lines(traced.begin(), traced.end());
+    const std::string before = lines.substr(0, lines.find(image.string()));
+    int loaderReads = 0;
+    for (std::size_t at = before.find("pread64("); at != std::string::npos;
+         at = before.find("pread64(", at + 1)) {
+        ++loaderReads;
+    }
+    std::size_t firstDiskFiles = 0;
+    bool sawNothing = false;
+    bool sawAll = false;
+    for (int n = loaderReads + 1; n < loaderReads + 64 && !sawAll; ++n) {
+        const testing::TempDir dir;
+        testing::RunOptions options;
+        options.wrapper = {
+            "/usr/bin/strace", "-f", "-o",
+            "/dev/null",       "-e", "inject=pread64:error=EIO:when=" + std::to_string(n) + "+"};
+        const RunResult run = testing::RunVorbex({image.string()}, dir.path(), options);
+        const std::map<std::string, Bytes> files = testing::ListFiles(dir.path());
+        if (run.exitCode == 0) {
+            ExpectClean(run, dir.path());
+            sawAll = true;
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, 1) << n;
+        EXPECT_EQ(run.err, message) << n;
+        EXPECT_EQ(run.out, clean_.out.substr(0, files.size() * 6)) << n;
+        // The first disk's files, the same at every n where it is whole.
+        sawNothing = sawNothing || files.empty();
+        if (!files.empty()) {
+            firstDiskFiles = firstDiskFiles == 0 ? files.size() : firstDiskFiles;
+            EXPECT_EQ(files.size(), firstDiskFiles) << n;
+        }
+        for (const auto& [name, bytes] : files) {
+            EXPECT_EQ(bytes, cleanFiles_.at(name)) << n << ": " << name;
+        }
+    }
+    EXPECT_TRUE(sawNothing && sawAll) << "the failure never met the first disk or never missed";
+    EXPECT_GT(firstDiskFiles, 0u) << "the failure never met the second disk alone";
+    EXPECT_LT(firstDiskFiles, cleanFiles_.size());
 }
 
 }  // namespace

@@ -140,8 +140,8 @@ class DamagedImage : public ImageSource {
 Outcome RunInProcess(const Bytes& sample, const Case& c) {
     D88Reader reader;
     EXPECT_TRUE(reader.OpenSource(std::make_unique<DamagedImage>(sample, c))) << c.label;
-    static ImageBuffer buffer;
-    std::fill(buffer.Bytes().begin(), buffer.Bytes().end(), std::uint8_t{0});
+    const std::unique_ptr<ImageBuffer> made = ImageBuffer::Create();
+    ImageBuffer& buffer = *made;
     Outcome files;
     for (int disk = 0; disk < std::min(reader.GetDiskCount(), kMaxDisksLoaded); ++disk) {
         LoadDisk(reader, disk, buffer);

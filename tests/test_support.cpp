@@ -87,6 +87,11 @@ std::vector<std::string> VorbexCommand() {
     return {VORBEX_EXE};
 }
 
+bool RunsOwnBuild() {
+    const char* command = std::getenv("VORBEX_COMMAND");
+    return command == nullptr || *command == '\0';
+}
+
 std::string LineEnd() {
     const char* eol = std::getenv("VORBEX_EOL");
     return eol && std::string(eol) == "crlf" ? "\r\n" : "\n";
@@ -109,7 +114,9 @@ RunResult RunVorbex(const std::vector<std::string>& args, const fs::path& cwd,
         options.stdoutPath ? fs::path(*options.stdoutPath) : capture.path() / "stdout";
     const fs::path errPath = capture.path() / "stderr";
 
-    std::vector<std::string> command = VorbexCommand();
+    std::vector<std::string> command = options.wrapper;
+    const std::vector<std::string> vorbex = VorbexCommand();
+    command.insert(command.end(), vorbex.begin(), vorbex.end());
     command.insert(command.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& word : command) {

@@ -49,6 +49,8 @@ struct RunOptions {
     std::optional<std::string> stdoutPath;
     // Runs in the child just before the program starts (limits, signals).
     std::function<void()> beforeExec;
+    // A command that runs the tool, such as strace with its options.
+    std::vector<std::string> wrapper;
 };
 
 // The command that runs the tool: $VORBEX_COMMAND split at spaces when set
@@ -59,6 +61,10 @@ std::vector<std::string> VorbexCommand();
 // The line end the tool under test writes: "\r\n" when $VORBEX_EOL is
 // "crlf", else "\n".
 std::string LineEnd();
+
+// True when the tool under test is the vorbex built with these tests, run
+// directly: not through valgrind, nor a Windows build under wine.
+bool RunsOwnBuild();
 
 // Runs the tool with `args` in the folder `cwd`.
 RunResult RunVorbex(const std::vector<std::string>& args, const std::filesystem::path& cwd,

@@ -15,12 +15,24 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <system_error>
+#include <type_traits>
 
 #include "vorbex/image_source.h"
 
 namespace vorbex {
 
-class FileWindow;
+class ReadCache;
+class TrackIndex;
+
+// The reader's own reasons for a failed read, besides the system's.
+enum class ReaderErrc {
+    // The image comes from a pipe or device and a read needs more of it
+    // than D88Reader::kStreamLimit.
+    kStreamTooLong = 1,
+};
+const std::error_category& ReaderCategory();
+std::error_code make_error_code(ReaderErrc error);
 
 // A sector ID as it stands in a sector header: C, H, R, N, one byte each.
 struct SectorId {
@@ -38,16 +50,24 @@ class D88Reader {
     static constexpr int kDiskHeaderSize = 0x2B0;
     static constexpr int kSectorHeaderSize = 16;
     static constexpr int kDiskNameSize = 17;
+    // A pipe, FIFO or character device is read as it comes and kept in an
+    // unnamed temporary file; a read that needs more of it than this fails.
+    static constexpr std::uint64_t kStreamLimit = std::uint64_t{256} << 20;
+    // What the reader keeps of an image it has read, by default.
+    static constexpr std::size_t kDefaultCacheBytes = std::size_t{8} << 20;
 
-    D88Reader();
+    // `cacheBytes` bounds the memory that keeps what has been read of the
+    // image (at least one 4 KiB page is kept).
+    explicit D88Reader(std::size_t cacheBytes = kDefaultCacheBytes);
     ~D88Reader();
     D88Reader(const D88Reader&) = delete;
     D88Reader& operator=(const D88Reader&) = delete;
 
     // With a path: closes any image already open, opens `path` for binary
     // reading and counts the disk images in it. False when the file cannot be
-    // opened or read at all (a directory, for instance); true otherwise, even
-    // when no complete disk header was found.
+    // opened (or is a folder); true otherwise, even when no complete disk
+    // header was found or a read failed, which GetReadError then tells. On
+    // Windows the path is UTF-8.
     // With nullptr: closes the image, sets the disk count to 0 and the media
     // type to -1, and returns true.
     // Neither form changes the selected disk's size, offset, track table or
@@ -56,10 +76,18 @@ class D88Reader {
     [[nodiscard]] bool Open(const char* path = nullptr);
 
     // The same as Open(path) for an image that `source` supplies; false for
-    // a null source or one that fails at its first read.
+    // a null source.
     [[nodiscard]] bool OpenSource(std::unique_ptr<ImageSource> source);
 
     int GetDiskCount() const { return diskCount; }
+
+    // The first failure to read the open image since it was opened: a
+    // system error, not_enough_memory, or ReaderErrc::kStreamTooLong. Clear
+    // when there was none; the end of the image is no failure. A read that
+    // fails stops a walk as the end of the image would, and sector data it
+    // could not get reads as zeros, so results after a failure are not the
+    // image's.
+    [[nodiscard]] std::error_code GetReadError() const;
 
     // Makes disk `index` (0-based) the selected one. False when no image is
     // open or the index is out of range; an open reader's earlier selection
@@ -101,14 +129,17 @@ class D88Reader {
                                   std::span<std::uint8_t> dest);
 
   private:
-    bool Attach(std::unique_ptr<FileWindow> opened);
     // The file position of the track's first sector header, or -1 when the
     // track cannot be reached.
     std::int64_t TrackPosition(int track) const;
-    // Reads one sector header at `pos`; false when it is cut short.
-    bool ReadSectorHeader(std::int64_t pos, std::span<std::uint8_t, kSectorHeaderSize> header);
+    // Reads sector header `i`, at `pos`, of the track starting at `start`;
+    // false when it is cut short.
+    bool ReadSectorHeader(std::int64_t start, int i, std::int64_t pos,
+                          std::span<std::uint8_t, kSectorHeaderSize> header);
 
-    std::unique_ptr<FileWindow> file;
+    std::size_t cacheBytes;
+    std::unique_ptr<ReadCache> file;
+    std::unique_ptr<TrackIndex> trackIndex;
     int diskCount = 0;
     int firstSector = 1;
     int lastSector = 16;
@@ -121,5 +152,8 @@ class D88Reader {
 };
 
 }  // namespace vorbex
+
+template <>
+struct std::is_error_code_enum<vorbex::ReaderErrc> : std::true_type {};
 
 #endif  // VORBEX_D88_READER_H

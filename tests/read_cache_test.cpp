@@ -1,13 +1,14 @@
-// The reader's file window: every read gets the file's own bytes whatever the
-// order of the reads.
+// The reader's cache: every read gets the image's own bytes whatever the
+// order of the reads and however small the cache, and a failing source is
+// never taken for the end of the image.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
-#include "file_source.h"
-#include "file_window.h"
+#include "read_cache.h"
 #include "test_support.h"
+#include "vorbex/d88_reader.h"
 
 namespace vorbex {
 namespace {
@@ -24,21 +25,49 @@ Bytes Scrambled(std::size_t size) {
     return data;
 }
 
-class FileWindowTest : public ::testing::Test {
+// An image in memory that fails every read reaching `failFrom` on, and
+// counts the reads it is asked for.
+class MemoryImage : public ImageSource {
+  public:
+    MemoryImage(const Bytes& bytes, std::uint64_t failFrom, int& reads)
+        : bytes_(bytes), failFrom_(failFrom), reads_(reads) {}
+    ReadResult ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) override {
+        ++reads_;
+        ReadResult result;
+        while (result.count < dest.size() && offset + result.count < bytes_.size()) {
+            if (offset + result.count >= failFrom_) {
+                result.error = std::make_error_code(std::errc::io_error);
+                break;
+            }
+            dest[result.count] = bytes_[offset + result.count];
+            ++result.count;
+        }
+        return result;
+    }
+
+  private:
+    const Bytes& bytes_;
+    std::uint64_t failFrom_;
+    int& reads_;
+};
+
+// The reader's own cache size.
+constexpr std::size_t kUsualPages = D88Reader::kDefaultCacheBytes / ReadCache::kPageSize;
+
+class ReadCacheTest : public ::testing::Test {
   protected:
-    void Create(const Bytes& contents) {
+    void Create(const Bytes& contents, std::size_t pages = kUsualPages,
+                std::uint64_t failFrom = UINT64_MAX) {
         contents_ = contents;
-        const auto path = dir_.path() / "image.bin";
-        testing::WriteBytes(path, contents_);
-        std::unique_ptr<FileSource> source = FileSource::Open(path.string().c_str());
-        ASSERT_TRUE(source);
-        file_ = std::make_unique<FileWindow>(std::move(source));
+        file_ = std::make_unique<ReadCache>(
+            std::make_unique<MemoryImage>(contents_, failFrom, reads_), pages);
     }
 
     // Reads `n` bytes at `pos` and checks count and bytes against the file.
     void ExpectRead(std::int64_t pos, std::size_t n) {
         Bytes got(n, 0xEE);
         const std::size_t count = file_->ReadAt(pos, got);
+        ASSERT_FALSE(file_->Error());
         const auto size = static_cast<std::int64_t>(contents_.size());
         const std::size_t expected =
             pos < 0 || pos >= size ? 0 : std::min(n, static_cast<std::size_t>(size - pos));
@@ -50,15 +79,15 @@ class FileWindowTest : public ::testing::Test {
         }
     }
 
-    testing::TempDir dir_;
     Bytes contents_;
-    std::unique_ptr<FileWindow> file_;
+    int reads_ = 0;
+    std::unique_ptr<ReadCache> file_;
 };
 
 // The loader's pattern: every header of a track, then from the track's start
 // again for each sector, tracks one after another. Track sizes run from
 // a few bytes to more than a window, so the window both slides and jumps.
-TEST_F(FileWindowTest, TrackWalksReadTheFileBytes) {
+TEST_F(ReadCacheTest, TrackWalksReadTheImageBytes) {
     Create(Scrambled(1100 * 1024));
     constexpr std::size_t kHeader = 16;
     std::int64_t track = 688;
@@ -79,8 +108,11 @@ TEST_F(FileWindowTest, TrackWalksReadTheFileBytes) {
     ASSERT_LT(track, static_cast<std::int64_t>(contents_.size()));
 }
 
-TEST_F(FileWindowTest, ScatteredReadsReadTheFileBytes) {
-    Create(Scrambled(300 * 1024 + 77));
+// A cache of one page, of three and of the usual size.
+class ScatteredReads : public ReadCacheTest, public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(ScatteredReads, ReadTheImageBytes) {
+    Create(Scrambled(300 * 1024 + 77), GetParam());
     std::mt19937 random(12345);
     const auto below = [&](long long limit) {
         return static_cast<long long>(random() % static_cast<unsigned long long>(limit));
@@ -104,7 +136,9 @@ TEST_F(FileWindowTest, ScatteredReadsReadTheFileBytes) {
     }
 }
 
-TEST_F(FileWindowTest, EndOfFileKeepsWhatTheWindowHolds) {
+INSTANTIATE_TEST_SUITE_P(CacheSizes, ScatteredReads, ::testing::Values(1, 3, kUsualPages));
+
+TEST_F(ReadCacheTest, EndOfImageKeepsWhatTheCacheHolds) {
     Create(Scrambled(100000));
     ExpectRead(99000, 1000);  // the window now ends with the file
     ExpectRead(100000, 16);
@@ -117,6 +151,34 @@ TEST_F(FileWindowTest, EndOfFileKeepsWhatTheWindowHolds) {
 
     Create(Bytes{});
     ExpectRead(0, 16);
+}
+
+TEST_F(ReadCacheTest, FailedReadIsNotTheEndOfTheImage) {
+    Create(Scrambled(100000), kUsualPages, 50000);
+    Bytes got(30000);
+    EXPECT_EQ(file_->ReadAt(10000, got), got.size());
+    EXPECT_FALSE(file_->Error());
+    // The read that fails keeps only whole pages it got; the bytes of the
+    // page the failure cut into are not handed out, then or later.
+    EXPECT_EQ(file_->ReadAt(45000, got), 49152u - 45000);
+    EXPECT_EQ(file_->Error(), std::errc::io_error);
+    EXPECT_EQ(file_->ReadAt(49152, std::span(got).first(16)), 0u);
+    EXPECT_EQ(file_->ReadAt(60000, std::span(got).first(16)), 0u);
+}
+
+TEST_F(ReadCacheTest, HeldPagesAreNotFetchedAgain) {
+    Create(Scrambled(2 * 1024 * 1024));
+    // A walk over a track whose headers stand 64 KiB apart, then its data
+    // read back in another order, many times over.
+    for (int pass = 0; pass < 20; ++pass) {
+        for (std::int64_t i = 0; i < 16; ++i) {
+            ExpectRead(i * 65551, 16);
+        }
+        for (std::int64_t i = 15; i >= 0; --i) {
+            ExpectRead(i * 65551 + 16, 1024);
+        }
+    }
+    EXPECT_LE(reads_, 16) << "the track is read once, in runs";
 }
 
 }  // namespace

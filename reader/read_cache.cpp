@@ -1,0 +1,144 @@
+#include "read_cache.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace vorbex {
+
+namespace {
+
+constexpr std::uint64_t kNoPage = UINT64_MAX;
+// Pages the first fetch of a run takes (64 KiB), and the most any takes
+// (1 MiB): a run that goes on doubles its fetches up to that.
+constexpr std::size_t kFirstRun = 16;
+constexpr std::size_t kLongestRun = 256;
+
+}  // namespace
+
+void ReadCache::FreeMemory::operator()(std::uint8_t* memory) const {
+    std::free(memory);
+}
+
+ReadCache::ReadCache(std::unique_ptr<ImageSource> source, std::size_t pages)
+    : source_(std::move(source)), pages_(std::max<std::size_t>(pages, 1)) {
+    // Not new: a shortage comes back as an error. The pages stay untouched
+    // until a fetch fills them; on Linux they come in huge pages where the
+    // kernel has them, since a fault for every 4 KiB of an image read once
+    // costs as much as reading it.
+    const std::size_t bytes = pages_ * kPageSize;
+#ifdef __linux__
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    memory_.reset(static_cast<std::uint8_t*>(
+        std::aligned_alloc(kHugePage, (bytes + kHugePage - 1) / kHugePage * kHugePage)));
+    if (memory_) {
+        madvise(memory_.get(), bytes, MADV_HUGEPAGE);
+    }
+#else
+    memory_.reset(static_cast<std::uint8_t*>(std::malloc(bytes)));
+#endif
+    if (!memory_) {
+        error_ = std::make_error_code(std::errc::not_enough_memory);
+        return;
+    }
+    slotPage_.assign(pages_, kNoPage);
+    slotLength_.assign(pages_, 0);
+    slots_.reserve(pages_);
+}
+
+std::uint32_t ReadCache::Find(std::uint64_t page) {
+    if (page == lastPage_) {
+        return lastSlot_;
+    }
+    const auto found = slots_.find(page);
+    if (found == slots_.end()) {
+        return kNoSlot;
+    }
+    lastPage_ = page;
+    lastSlot_ = found->second;
+    return lastSlot_;
+}
+
+bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
+    const bool carriesOn = page >= nextPage_ && page - nextPage_ <= readAhead_;
+    std::size_t count = carriesOn ? std::max(wanted, readAhead_) : wanted;
+    readAhead_ = carriesOn ? std::clamp(readAhead_ * 2, kFirstRun, kLongestRun) : kFirstRun;
+    count = std::min(count, pages_);
+    // A page already held is not fetched again, nor is anything after it.
+    for (std::size_t i = 1; i < count; ++i) {
+        if (slots_.count(page + i) != 0) {
+            count = i;
+            break;
+        }
+    }
+    if (head_ + count > pages_) {
+        head_ = 0;
+    }
+    for (std::size_t slot = head_; slot < head_ + count; ++slot) {
+        if (slotPage_[slot] != kNoPage) {
+            slots_.erase(slotPage_[slot]);
+            slotPage_[slot] = kNoPage;
+        }
+    }
+    lastPage_ = kNoPage;
+
+    const std::span<std::uint8_t> into(memory_.get() + head_ * kPageSize, count * kPageSize);
+    const ReadResult got = source_->ReadAt(page * kPageSize, into);
+    const std::size_t bytes = std::min(got.count, into.size());
+    std::size_t kept = bytes / kPageSize;
+    if (bytes < into.size()) {
+        if (got.error) {
+            // A page cut short by a failure is dropped: the rest of it is
+            // not the end of the image.
+            if (!error_) {
+                error_ = got.error;
+            }
+        } else {
+            end_ = page * kPageSize + bytes;
+            kept += bytes % kPageSize != 0 ? 1 : 0;
+        }
+    }
+    for (std::size_t i = 0; i < kept; ++i) {
+        const auto slot = static_cast<std::uint32_t>(head_ + i);
+        slotPage_[slot] = page + i;
+        slotLength_[slot] = static_cast<std::uint32_t>(std::min(kPageSize, bytes - i * kPageSize));
+        slots_[page + i] = slot;
+    }
+    head_ += kept;
+    nextPage_ = page + kept;
+    return kept > 0;
+}
+
+std::size_t ReadCache::ReadAt(std::int64_t pos, std::span<std::uint8_t> dest) {
+    if (!memory_ || pos < 0) {
+        return 0;
+    }
+    auto at = static_cast<std::uint64_t>(pos);
+    std::size_t done = 0;
+    while (done < dest.size() && at < end_) {
+        const std::uint64_t page = at / kPageSize;
+        const std::size_t offset = at % kPageSize;
+        std::uint32_t slot = Find(page);
+        if (slot == kNoSlot) {
+            if (!Fetch(page, (offset + dest.size() - done + kPageSize - 1) / kPageSize)) {
+                break;
+            }
+            slot = Find(page);
+        }
+        const std::size_t length = slotLength_[slot];
+        if (offset >= length) {
+            break;
+        }
+        const std::size_t take = std::min(dest.size() - done, length - offset);
+        std::memcpy(dest.data() + done, memory_.get() + slot * kPageSize + offset, take);
+        done += take;
+        at += take;
+    }
+    return done;
+}
+
+}  // namespace vorbex

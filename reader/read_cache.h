@@ -1,0 +1,73 @@
+// What the reader has read of an image, kept by position.
+//
+// The reader walks a track header by header and then reads each sector's
+// data in sector-number order, and many track-table entries may point at the
+// same track, so the same bytes are asked for again and again. This keeps
+// the pages of the image it has fetched in a ring of fixed size and serves
+// every read it can from there. A read that carries on where the last fetch
+// ended fetches ahead, more the longer the run goes on, so an image read in
+// order costs few, large reads; a jump elsewhere fetches only the pages it
+// needs.
+#ifndef VORBEX_READER_READ_CACHE_H
+#define VORBEX_READER_READ_CACHE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <system_error>
+#include <unordered_map>
+#include <vector>
+
+#include "vorbex/image_source.h"
+
+namespace vorbex {
+
+class ReadCache {
+  public:
+    static constexpr std::size_t kPageSize = 4096;
+
+    // A cache of `pages` pages (at least one) over `source`. When its memory
+    // cannot be had, every read fails with not_enough_memory.
+    ReadCache(std::unique_ptr<ImageSource> source, std::size_t pages);
+
+    // Copies the bytes at image position `pos` on into `dest` and returns how
+    // many it copied: fewer at the end of the image, on a read failure, or
+    // for a position that cannot be an image position.
+    std::size_t ReadAt(std::int64_t pos, std::span<std::uint8_t> dest);
+
+    // The first failure of a read (not the end of the image); clear when
+    // there was none.
+    std::error_code Error() const { return error_; }
+
+  private:
+    static constexpr std::uint32_t kNoSlot = UINT32_MAX;
+    struct FreeMemory {
+        void operator()(std::uint8_t* memory) const;
+    };
+
+    std::uint32_t Find(std::uint64_t page);
+    // Fetches page `page` and, as far as they are wanted, the pages after
+    // it; `wanted` counts the pages the read needs. False when not even
+    // `page` came.
+    bool Fetch(std::uint64_t page, std::size_t wanted);
+
+    std::unique_ptr<ImageSource> source_;
+    std::size_t pages_;
+    std::unique_ptr<std::uint8_t[], FreeMemory> memory_;
+    std::vector<std::uint64_t> slotPage_;                     // the page each slot holds
+    std::vector<std::uint32_t> slotLength_;                   // its bytes: short only at the end
+    std::unordered_map<std::uint64_t, std::uint32_t> slots_;  // page -> slot
+    std::size_t head_ = 0;                                    // the slot the next fetch fills
+    std::uint64_t nextPage_ = 0;                              // the page after the last fetch
+    std::size_t readAhead_ = 0;                               // pages a run fetches next
+    std::uint64_t lastPage_ = UINT64_MAX;                     // the page of the last hit
+    std::uint32_t lastSlot_ = kNoSlot;
+    // The end of the image once a fetch has reached it.
+    std::uint64_t end_ = UINT64_MAX;
+    std::error_code error_;
+};
+
+}  // namespace vorbex
+
+#endif  // VORBEX_READER_READ_CACHE_H

@@ -1,0 +1,185 @@
+#include <windows.h>
+
+#include <string>
+#include <utility>
+
+#include "system_file.h"
+
+namespace vorbex {
+
+namespace {
+
+std::error_code Win32Error(DWORD error) {
+    return {static_cast<int>(error), std::system_category()};
+}
+
+std::error_code LastError() {
+    return Win32Error(GetLastError());
+}
+
+// The UTF-16 form of a UTF-8 path, made absolute and given the \\?\ prefix
+// when it is too long for the classic API. Empty when the bytes are not UTF-8.
+std::wstring WidePath(const char* path) {
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    if (length <= 0) {
+        return {};
+    }
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), length);
+    wide.pop_back();
+    if (wide.size() < MAX_PATH || wide.rfind(L"\\\\?\\", 0) == 0) {
+        return wide;
+    }
+    const DWORD full = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (full == 0) {
+        return wide;
+    }
+    std::wstring absolute(full, L'\0');
+    const DWORD written = GetFullPathNameW(wide.c_str(), full, absolute.data(), nullptr);
+    absolute.resize(written);
+    if (absolute.rfind(L"\\\\", 0) == 0) {
+        return L"\\\\?\\UNC\\" + absolute.substr(2);
+    }
+    return L"\\\\?\\" + absolute;
+}
+
+OVERLAPPED At(std::uint64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+
+DWORD Chunk(std::size_t size) {
+    return size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+}
+
+}  // namespace
+
+SystemFile::~SystemFile() {
+    if (handle_ != nullptr) {
+        CloseHandle(handle_);
+    }
+}
+
+SystemFile::SystemFile(SystemFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)), randomAccess_(other.randomAccess_) {}
+
+SystemFile& SystemFile::operator=(SystemFile&& other) noexcept {
+    if (this != &other) {
+        if (handle_ != nullptr) {
+            CloseHandle(handle_);
+        }
+        handle_ = std::exchange(other.handle_, nullptr);
+        randomAccess_ = other.randomAccess_;
+    }
+    return *this;
+}
+
+bool SystemFile::IsOpen() const {
+    return handle_ != nullptr;
+}
+
+SystemFile SystemFile::OpenForReading(const char* path, std::error_code& error) {
+    SystemFile file;
+    if (path == nullptr || *path == '\0') {
+        error = std::make_error_code(std::errc::no_such_file_or_directory);
+        return file;
+    }
+    const std::wstring wide = WidePath(path);
+    if (wide.empty()) {
+        error = std::make_error_code(std::errc::illegal_byte_sequence);
+        return file;
+    }
+    // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open.
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = LastError();
+        return file;
+    }
+    file.handle_ = handle;
+    file.randomAccess_ = GetFileType(handle) == FILE_TYPE_DISK;
+    return file;
+}
+
+SystemFile SystemFile::CreateTemporary(std::error_code& error) {
+    SystemFile file;
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];
+    if (GetTempPathW(MAX_PATH + 1, folder) == 0 || GetTempFileNameW(folder, L"vbx", 0, name) == 0) {
+        error = LastError();
+        return file;
+    }
+    HANDLE handle = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = LastError();
+        DeleteFileW(name);
+        return file;
+    }
+    file.handle_ = handle;
+    file.randomAccess_ = true;
+    return file;
+}
+
+ReadResult SystemFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) {
+    ReadResult result;
+    while (result.count < dest.size()) {
+        OVERLAPPED at = At(offset + result.count);
+        DWORD got = 0;
+        if (!ReadFile(handle_, dest.data() + result.count, Chunk(dest.size() - result.count), &got,
+                      &at)) {
+            const DWORD failure = GetLastError();
+            if (failure != ERROR_HANDLE_EOF) {
+                result.error = Win32Error(failure);
+            }
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        result.count += got;
+    }
+    return result;
+}
+
+ReadResult SystemFile::Read(std::span<std::uint8_t> dest) {
+    ReadResult result;
+    while (result.count < dest.size()) {
+        DWORD got = 0;
+        if (!ReadFile(handle_, dest.data() + result.count, Chunk(dest.size() - result.count), &got,
+                      nullptr)) {
+            // The writer of a pipe closing its end is the end of the stream.
+            const DWORD failure = GetLastError();
+            if (failure != ERROR_BROKEN_PIPE && failure != ERROR_HANDLE_EOF) {
+                result.error = Win32Error(failure);
+            }
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        result.count += got;
+    }
+    return result;
+}
+
+std::error_code SystemFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        OVERLAPPED at = At(offset + done);
+        DWORD wrote = 0;
+        if (!WriteFile(handle_, data.data() + done, Chunk(data.size() - done), &wrote, &at)) {
+            return LastError();
+        }
+        if (wrote == 0) {
+            return std::make_error_code(std::errc::io_error);
+        }
+        done += wrote;
+    }
+    return {};
+}
+
+}  // namespace vorbex
