@@ -8,11 +8,13 @@
 #include "console.h"
 #include "extract.h"
 #include "image_buffer.h"
+#include "interrupt_cleanup.h"
 #include "load_disk.h"
 #include "messages.h"
 #include "vorbex/d88_reader.h"
 
 int main(int argc, char** argv) {
+    vorbex::InstallInterruptCleanup();
     vorbex::Console console;
     if (argc != 2) {
         console.WriteError(vorbex::UsageMessage());
