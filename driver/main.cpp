@@ -4,6 +4,12 @@
 // the disk into the buffer, find the embedded files there and write them.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <string_view>
+#include <system_error>
 
 #include "console.h"
 #include "extract.h"
@@ -13,7 +19,31 @@
 #include "messages.h"
 #include "vorbex/d88_reader.h"
 
+namespace {
+
+// operator new calls this instead of throwing when memory runs out. The run
+// ends here: the temporary file being written goes, the names printed so far
+// go out, and the message is written without allocating anything.
+[[noreturn]] void OnOutOfMemory() {
+    vorbex::RemoveMarkedFile();
+    std::fflush(stdout);
+    const std::string_view message = vorbex::OutOfMemoryMessage();
+    std::fwrite(message.data(), 1, message.size(), stderr);
+    std::_Exit(1);
+}
+
+// Ends the run after a step reported `error`. Memory that ran out reads the
+// same whichever step met it; anything else gets the step's own `message`.
+int Fail(vorbex::Console& console, std::error_code error, std::string_view message) {
+    console.WriteError(error == std::errc::not_enough_memory ? vorbex::OutOfMemoryMessage()
+                                                             : message);
+    return 1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    std::set_new_handler(OnOutOfMemory);
     vorbex::InstallInterruptCleanup();
     vorbex::Console console;
     if (argc != 2) {
@@ -35,8 +65,7 @@ int main(int argc, char** argv) {
         allWritten = vorbex::ExtractEmbeddedFiles(buffer, counter, console) && allWritten;
     }
     if (const std::error_code error = console.Finish()) {
-        console.WriteError(vorbex::StdoutFailureMessage(error));
-        return 1;
+        return Fail(console, error, vorbex::StdoutFailureMessage(error));
     }
     return allWritten ? 0 : 1;
 }

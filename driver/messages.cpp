@@ -33,4 +33,8 @@ std::string StdoutFailureMessage(std::error_code error) {
     return Failure("cannot write standard output", error);
 }
 
+std::string_view OutOfMemoryMessage() {
+    return "vorbex: out of memory\n";
+}
+
 }  // namespace vorbex
