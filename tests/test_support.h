@@ -49,6 +49,8 @@ struct RunOptions {
     std::optional<std::string> stdoutPath;
     // Runs in the child just before the program starts (limits, signals).
     std::function<void()> beforeExec;
+    // The program and its first words, instead of VorbexCommand().
+    std::vector<std::string> command;
 };
 
 // The command that runs the tool: $VORBEX_COMMAND split at spaces when set
@@ -59,6 +61,29 @@ std::vector<std::string> VorbexCommand();
 // The line end the tool under test writes: "\r\n" when $VORBEX_EOL is
 // "crlf", else "\n".
 std::string LineEnd();
+
+// The tool started with `args` in the folder `cwd`, for a test that acts on
+// the process while it runs. A run that is not waited for is killed when the
+// object goes.
+class StartedRun {
+  public:
+    StartedRun(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+               const RunOptions& options);
+    ~StartedRun();
+    StartedRun(const StartedRun&) = delete;
+    StartedRun& operator=(const StartedRun&) = delete;
+
+    int pid() const { return pid_; }
+    // Waits for the process to end.
+    RunResult Wait();
+
+  private:
+    TempDir capture_;  // the captured streams, outside `cwd`, which tests list
+    std::filesystem::path outPath_;
+    std::filesystem::path errPath_;
+    bool captureOut_ = true;
+    int pid_ = -1;
+};
 
 // Runs the tool with `args` in the folder `cwd`.
 RunResult RunVorbex(const std::vector<std::string>& args, const std::filesystem::path& cwd,
