@@ -45,7 +45,7 @@ int CloseFile(int fd) {
     return _close(fd);
 }
 // The C library's rename does not replace an existing file on Windows.
-std::error_code ReplaceFile(const std::string& from, const std::string& to) {
+std::error_code RenameOnto(const std::string& from, const std::string& to) {
     std::error_code failure;
     std::filesystem::rename(from, to, failure);
     return failure;
@@ -63,7 +63,7 @@ long WriteSome(int fd, const std::uint8_t* data, std::size_t size) {
 int CloseFile(int fd) {
     return close(fd);
 }
-std::error_code ReplaceFile(const std::string& from, const std::string& to) {
+std::error_code RenameOnto(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0 ? std::error_code() : Errno(errno);
 }
 long ProcessId() {
@@ -162,7 +162,7 @@ std::error_code WriteFileWhole(const std::string& name, std::span<const std::uin
     if (CloseFile(fd) != 0 && error == 0) {
         error = errno;
     }
-    const std::error_code failure = error != 0 ? Errno(error) : ReplaceFile(temp, name);
+    const std::error_code failure = error != 0 ? Errno(error) : RenameOnto(temp, name);
     if (failure) {
         RemoveMarkedFile();
     } else {
