@@ -4,16 +4,39 @@
 // the disk into the buffer, find the embedded files there and write them.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <new>
+#include <string_view>
+#include <system_error>
 
 #include "console.h"
 #include "extract.h"
 #include "image_buffer.h"
+#include "interrupt_cleanup.h"
 #include "load_disk.h"
 #include "messages.h"
 #include "vorbex/d88_reader.h"
 
+namespace {
+
+// operator new calls this instead of throwing when memory runs out. The run
+// ends here: the temporary file being written goes, the names printed so far
+// go out, and the message is written without allocating anything.
+[[noreturn]] void OnOutOfMemory() {
+    vorbex::RemoveMarkedFile();
+    std::fflush(stdout);
+    const std::string_view message = vorbex::OutOfMemoryMessage();
+    std::fwrite(message.data(), 1, message.size(), stderr);
+    std::_Exit(1);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    std::set_new_handler(OnOutOfMemory);
+    vorbex::InstallInterruptCleanup();
     vorbex::Console console;
     if (argc != 2) {
         console.WriteError(vorbex::UsageMessage());

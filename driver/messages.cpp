@@ -33,9 +33,8 @@ std::string UsageMessage() {
 }
 
 std::string OpenFailureMessage() {
-    return "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xC5\x82"
-           "\xAB"
-           "\x82\xDC\x82\xB9\x82\xF1\n";
+    return "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76"
+           "\x83\x93\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\n";
 }
 
 std::string WriteFailureMessage(std::string_view name, std::error_code error) {
@@ -44,17 +43,17 @@ std::string WriteFailureMessage(std::string_view name, std::error_code error) {
 
 std::string ReadFailureMessage(std::string_view image, std::error_code error) {
     if (error == std::errc::not_enough_memory) {
-        return OutOfMemoryMessage();
+        return std::string(OutOfMemoryMessage());
     }
     return Failure("cannot read " + std::string(image), error);
 }
 
-std::string OutOfMemoryMessage() {
-    return Line("out of memory");
-}
-
 std::string StdoutFailureMessage(std::error_code error) {
     return Failure("cannot write standard output", error);
+}
+
+std::string_view OutOfMemoryMessage() {
+    return "vorbex: out of memory\n";
 }
 
 }  // namespace vorbex

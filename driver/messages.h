@@ -22,11 +22,12 @@ std::string WriteFailureMessage(std::string_view name, std::error_code error);
 // when that was the reason.
 std::string ReadFailureMessage(std::string_view image, std::error_code error);
 
-// "vorbex: out of memory" and a newline.
-std::string OutOfMemoryMessage();
-
 // "vorbex: cannot write standard output: REASON" and a newline.
 std::string StdoutFailureMessage(std::error_code error);
+
+// "vorbex: out of memory" and a newline. A view of a constant, so that it can
+// be printed when nothing more can be allocated.
+std::string_view OutOfMemoryMessage();
 
 }  // namespace vorbex
 

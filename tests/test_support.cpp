@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -106,17 +107,15 @@ std::string ReadText(const fs::path& path) {
 
 }  // namespace
 
-RunResult RunVorbex(const std::vector<std::string>& args, const fs::path& cwd,
-                    const RunOptions& options) {
-    // Captured streams live outside `cwd`, which the tests list.
-    TempDir capture;
-    const fs::path outPath =
-        options.stdoutPath ? fs::path(*options.stdoutPath) : capture.path() / "stdout";
-    const fs::path errPath = capture.path() / "stderr";
-
+StartedRun::StartedRun(const std::vector<std::string>& args, const fs::path& cwd,
+                       const RunOptions& options)
+    : outPath_(options.stdoutPath ? fs::path(*options.stdoutPath) : capture_.path() / "stdout"),
+      errPath_(capture_.path() / "stderr"),
+      captureOut_(!options.stdoutPath) {
     std::vector<std::string> command = options.wrapper;
-    const std::vector<std::string> vorbex = VorbexCommand();
-    command.insert(command.end(), vorbex.begin(), vorbex.end());
+    const std::vector<std::string> tool =
+        options.command.empty() ? VorbexCommand() : options.command;
+    command.insert(command.end(), tool.begin(), tool.end());
     command.insert(command.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& word : command) {
@@ -132,10 +131,10 @@ RunResult RunVorbex(const std::vector<std::string>& args, const fs::path& cwd,
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
         const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -149,8 +148,8 @@ RunResult RunVorbex(const std::vector<std::string>& args, const fs::path& cwd,
         throw std::runtime_error("fork failed");
     }
     if (pid == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int in = open("/dev/null", O_RDONLY);
         if (out < 0 || err < 0 || in < 0 || chdir(cwd.c_str()) != 0) {
             _exit(126);
@@ -164,19 +163,37 @@ RunResult RunVorbex(const std::vector<std::string>& args, const fs::path& cwd,
         execvp(argv[0], argv.data());
         _exit(127);
     }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            throw std::runtime_error("cannot wait for " + command[0]);
+    pid_ = pid;
+}
+
+StartedRun::~StartedRun() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
+}
+
+RunResult StartedRun::Wait() {
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0) {
+        if (errno != EINTR) {
+            throw std::runtime_error("cannot wait for the tool");
+        }
+    }
+    pid_ = -1;
     RunResult result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    if (!options.stdoutPath) {
-        result.out = ReadText(outPath);
+    if (captureOut_) {
+        result.out = ReadText(outPath_);
     }
-    result.err = ReadText(errPath);
+    result.err = ReadText(errPath_);
     return result;
+}
+
+RunResult RunVorbex(const std::vector<std::string>& args, const fs::path& cwd,
+                    const RunOptions& options) {
+    return StartedRun(args, cwd, options).Wait();
 }
 
 }  // namespace vorbex::testing

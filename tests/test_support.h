@@ -51,6 +51,8 @@ struct RunOptions {
     std::function<void()> beforeExec;
     // A command that runs the tool, such as strace with its options.
     std::vector<std::string> wrapper;
+    // The program and its first words, instead of VorbexCommand().
+    std::vector<std::string> command;
 };
 
 // The command that runs the tool: $VORBEX_COMMAND split at spaces when set
@@ -65,6 +67,28 @@ std::string LineEnd();
 // True when the tool under test is the vorbex built with these tests, run
 // directly: not through valgrind, nor a Windows build under wine.
 bool RunsOwnBuild();
+// The tool started with `args` in the folder `cwd`, for a test that acts on
+// the process while it runs. A run that is not waited for is killed when the
+// object goes.
+class StartedRun {
+  public:
+    StartedRun(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+               const RunOptions& options);
+    ~StartedRun();
+    StartedRun(const StartedRun&) = delete;
+    StartedRun& operator=(const StartedRun&) = delete;
+
+    int pid() const { return pid_; }
+    // Waits for the process to end.
+    RunResult Wait();
+
+  private:
+    TempDir capture_;  // the captured streams, outside `cwd`, which tests list
+    std::filesystem::path outPath_;
+    std::filesystem::path errPath_;
+    bool captureOut_ = true;
+    int pid_ = -1;
+};
 
 // Runs the tool with `args` in the folder `cwd`.
 RunResult RunVorbex(const std::vector<std::string>& args, const std::filesystem::path& cwd,

@@ -1,5 +1,6 @@
 // Output files appear whole under their name or not at all.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "output_file.h"
 #include "test_support.h"
@@ -63,9 +64,15 @@ TEST_F(OutputFileTest, LeftoverTemporaryFilesAreNeitherUsedNorRemoved) {
     EXPECT_EQ(Names().size(), 3u);
 }
 
-TEST(TemporaryNames, CannotBeTakenForOutputFiles) {
-    EXPECT_EQ(TemporaryName("ZT004", 0), ".vorbex-ZT004.tmp");
-    EXPECT_EQ(TemporaryName("ZT004", 2), ".vorbex-ZT004.2.tmp");
+TEST(TemporaryNames, CannotBeTakenForOutputFilesAndCarryThePid) {
+    const std::string first = TemporaryName("ZT004", 0);
+    const std::string prefix = ".vorbex-ZT004." + std::to_string(getpid()) + "-";
+    ASSERT_EQ(first.size(), prefix.size() + 16 + 4) << first;
+    EXPECT_EQ(first.substr(0, prefix.size()), prefix);
+    EXPECT_EQ(first.find_first_not_of("0123456789abcdef", prefix.size()), prefix.size() + 16);
+    EXPECT_EQ(first.substr(first.size() - 4), ".tmp");
+    EXPECT_EQ(TemporaryName("ZT004", 0), first);
+    EXPECT_NE(TemporaryName("ZT004", 1), first);
 }
 
 }  // namespace

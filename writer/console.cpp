@@ -3,7 +3,27 @@
 #include <cerrno>
 #include <cstdio>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace vorbex {
+
+namespace {
+
+bool StdoutIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
+}  // namespace
+
+Console::Console() : flushEachLine_(!StdoutIsTerminal()) {}
 
 void Console::NoteStdoutFailure() {
     if (!stdoutError_) {
@@ -15,7 +35,7 @@ void Console::NoteStdoutFailure() {
 void Console::PrintLine(std::string_view line) {
     errno = 0;
     if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() ||
-        std::fputc('\n', stdout) == EOF) {
+        std::fputc('\n', stdout) == EOF || (flushEachLine_ && std::fflush(stdout) != 0)) {
         NoteStdoutFailure();
     }
 }

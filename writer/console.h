@@ -12,7 +12,12 @@ namespace vorbex {
 // is flushed, long after the write that filled it.
 class Console {
   public:
-    // Writes `line` and a newline to standard output.
+    Console();
+
+    // Writes `line` and a newline to standard output. Unless standard output
+    // is a terminal (where lines go out one by one anyway), the line is
+    // flushed at once: a run that is cut off then has printed the name of
+    // every file it left.
     void PrintLine(std::string_view line);
 
     // Writes `text`, as it is, to standard error, after what standard output
@@ -27,6 +32,7 @@ class Console {
   private:
     void NoteStdoutFailure();
 
+    bool flushEachLine_;
     std::error_code stdoutError_;
 };
 
