@@ -161,27 +161,21 @@ std::int64_t D88Reader::TrackPosition(int track) const {
     return static_cast<std::int64_t>(diskOffset) + offset;
 }
 
-bool D88Reader::ReadSectorHeader(std::int64_t start, int i, std::int64_t pos,
-                                 std::span<std::uint8_t, kSectorHeaderSize> header) {
-    return trackIndex->Header(*file, start, i, pos, header);
-}
-
 int D88Reader::ReadTrackIds(int track, std::span<SectorId> ids) {
     const std::int64_t start = TrackPosition(track);
     if (start < 0) {
         return 0;
     }
-    std::int64_t pos = start;
+    TrackIndex::Walk walk(*trackIndex, *file, start);
     std::size_t stored = 0;
-    std::uint8_t header[kSectorHeaderSize];
     // A sector count of 0 does not end the listing; only the room in `ids`
     // or the end of the file does.
     for (int i = 0; stored < ids.size(); ++i) {
-        if (!ReadSectorHeader(start, i, pos, header)) {
+        const std::uint8_t* header = walk.Next();
+        if (header == nullptr) {
             break;
         }
         ids[stored++] = SectorId{header[0], header[1], header[2], header[3]};
-        pos += kSectorHeaderSize + Le16(header + kDataSizeOffset);
         if (i == Le16(header + kSectorCountOffset) - 1) {
             break;
         }
@@ -194,30 +188,28 @@ int D88Reader::ReadSector(int track, int c, int h, int r, int n, std::span<std::
     if (start < 0) {
         return 0;
     }
-    std::int64_t pos = start;
     const int len = static_cast<int>(std::min<std::size_t>(dest.size(), kMaxLength));
-    std::uint8_t header[kSectorHeaderSize];
+    TrackIndex::Walk walk(*trackIndex, *file, start);
     for (int i = 0;; ++i) {
-        if (!ReadSectorHeader(start, i, pos, header)) {
+        const std::uint8_t* header = walk.Next();
+        if (header == nullptr) {
             return 0;
         }
         const int sectorCount = Le16(header + kSectorCountOffset);
         if (sectorCount == 0) {
             return 0;
         }
-        const int dataSize = Le16(header + kDataSizeOffset);
-        pos += kSectorHeaderSize;
         if (header[0] == c && header[1] == h && header[2] == r && header[3] == n) {
+            const int dataSize = Le16(header + kDataSizeOffset);
             const int count = std::min(dataSize, len);
             const std::span<std::uint8_t> data = dest.first(static_cast<std::size_t>(count));
-            const std::size_t got =
-                trackIndex->Data(*file, start, i, pos, static_cast<std::size_t>(dataSize), data);
+            const std::size_t got = trackIndex->Data(*file, start, i, walk.DataPosition(),
+                                                     static_cast<std::size_t>(dataSize), data);
             // Data cut off by the end of the file still takes its room, so
             // later sectors keep their place; it reads as zeros.
             std::fill(data.begin() + static_cast<std::ptrdiff_t>(got), data.end(), std::uint8_t{0});
             return count;
         }
-        pos += dataSize;
         if (i == sectorCount - 1) {
             return 0;
         }

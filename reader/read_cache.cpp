@@ -47,20 +47,66 @@ ReadCache::ReadCache(std::unique_ptr<ImageSource> source, std::size_t pages)
     }
     slotPage_.assign(pages_, kNoPage);
     slotLength_.assign(pages_, 0);
-    slots_.reserve(pages_);
+    // At most half full, so that probes stay short.
+    std::size_t table = 1;
+    while (table < 2 * pages_) {
+        table *= 2;
+    }
+    tablePage_.assign(table, kNoPage);
+    tableSlot_.assign(table, 0);
+}
+
+std::size_t ReadCache::Home(std::uint64_t page) const {
+    return static_cast<std::size_t>((page * 0x9E3779B97F4A7C15u) >> 20) & (tablePage_.size() - 1);
+}
+
+void ReadCache::Map(std::uint64_t page, std::uint32_t slot) {
+    std::size_t at = Home(page);
+    while (tablePage_[at] != kNoPage && tablePage_[at] != page) {
+        at = (at + 1) & (tablePage_.size() - 1);
+    }
+    tablePage_[at] = page;
+    tableSlot_[at] = slot;
+}
+
+void ReadCache::Unmap(std::uint64_t page) {
+    const std::size_t mask = tablePage_.size() - 1;
+    std::size_t hole = Home(page);
+    while (tablePage_[hole] != page) {
+        if (tablePage_[hole] == kNoPage) {
+            return;
+        }
+        hole = (hole + 1) & mask;
+    }
+    // Moves back every entry after the hole that would no longer be found
+    // past it, so that no probe stops short.
+    for (std::size_t next = (hole + 1) & mask; tablePage_[next] != kNoPage;
+         next = (next + 1) & mask) {
+        const std::size_t home = Home(tablePage_[next]);
+        const bool between =
+            hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
+        if (!between) {
+            tablePage_[hole] = tablePage_[next];
+            tableSlot_[hole] = tableSlot_[next];
+            hole = next;
+        }
+    }
+    tablePage_[hole] = kNoPage;
 }
 
 std::uint32_t ReadCache::Find(std::uint64_t page) {
     if (page == lastPage_) {
         return lastSlot_;
     }
-    const auto found = slots_.find(page);
-    if (found == slots_.end()) {
-        return kNoSlot;
+    for (std::size_t at = Home(page); tablePage_[at] != kNoPage;
+         at = (at + 1) & (tablePage_.size() - 1)) {
+        if (tablePage_[at] == page) {
+            lastPage_ = page;
+            lastSlot_ = tableSlot_[at];
+            return lastSlot_;
+        }
     }
-    lastPage_ = page;
-    lastSlot_ = found->second;
-    return lastSlot_;
+    return kNoSlot;
 }
 
 bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
@@ -70,7 +116,7 @@ bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
     count = std::min(count, pages_);
     // A page already held is not fetched again, nor is anything after it.
     for (std::size_t i = 1; i < count; ++i) {
-        if (slots_.count(page + i) != 0) {
+        if (Find(page + i) != kNoSlot) {
             count = i;
             break;
         }
@@ -80,7 +126,7 @@ bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
     }
     for (std::size_t slot = head_; slot < head_ + count; ++slot) {
         if (slotPage_[slot] != kNoPage) {
-            slots_.erase(slotPage_[slot]);
+            Unmap(slotPage_[slot]);
             slotPage_[slot] = kNoPage;
         }
     }
@@ -106,7 +152,7 @@ bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
         const auto slot = static_cast<std::uint32_t>(head_ + i);
         slotPage_[slot] = page + i;
         slotLength_[slot] = static_cast<std::uint32_t>(std::min(kPageSize, bytes - i * kPageSize));
-        slots_[page + i] = slot;
+        Map(page + i, slot);
     }
     head_ += kept;
     nextPage_ = page + kept;

@@ -16,7 +16,6 @@
 #include <memory>
 #include <span>
 #include <system_error>
-#include <unordered_map>
 #include <vector>
 
 #include "vorbex/image_source.h"
@@ -47,6 +46,10 @@ class ReadCache {
     };
 
     std::uint32_t Find(std::uint64_t page);
+    // The page table: which slot holds a page, by open addressing.
+    std::size_t Home(std::uint64_t page) const;
+    void Map(std::uint64_t page, std::uint32_t slot);
+    void Unmap(std::uint64_t page);
     // Fetches page `page` and, as far as they are wanted, the pages after
     // it; `wanted` counts the pages the read needs. False when not even
     // `page` came.
@@ -55,13 +58,14 @@ class ReadCache {
     std::unique_ptr<ImageSource> source_;
     std::size_t pages_;
     std::unique_ptr<std::uint8_t[], FreeMemory> memory_;
-    std::vector<std::uint64_t> slotPage_;                     // the page each slot holds
-    std::vector<std::uint32_t> slotLength_;                   // its bytes: short only at the end
-    std::unordered_map<std::uint64_t, std::uint32_t> slots_;  // page -> slot
-    std::size_t head_ = 0;                                    // the slot the next fetch fills
-    std::uint64_t nextPage_ = 0;                              // the page after the last fetch
-    std::size_t readAhead_ = 0;                               // pages a run fetches next
-    std::uint64_t lastPage_ = UINT64_MAX;                     // the page of the last hit
+    std::vector<std::uint64_t> slotPage_;    // the page each slot holds
+    std::vector<std::uint32_t> slotLength_;  // its bytes: short only at the end
+    std::vector<std::uint64_t> tablePage_;   // a page, or none
+    std::vector<std::uint32_t> tableSlot_;   // the slot holding it
+    std::size_t head_ = 0;                   // the slot the next fetch fills
+    std::uint64_t nextPage_ = 0;             // the page after the last fetch
+    std::size_t readAhead_ = 0;              // pages a run fetches next
+    std::uint64_t lastPage_ = UINT64_MAX;    // the page of the last hit
     std::uint32_t lastSlot_ = kNoSlot;
     // The end of the image once a fetch has reached it.
     std::uint64_t end_ = UINT64_MAX;

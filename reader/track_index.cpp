@@ -6,62 +6,67 @@ namespace vorbex {
 
 void TrackIndex::Clear() {
     tracks_.clear();
+    where_.clear();
     lastStart_ = -1;
-    last_ = nullptr;
+    kept_.clear();
     keptData_ = 0;
 }
 
 TrackIndex::Track& TrackIndex::Find(std::int64_t start) {
-    if (start == lastStart_) {
-        return *last_;
-    }
-    auto found = tracks_.find(start);
-    if (found == tracks_.end()) {
-        if (tracks_.size() >= kMaxTracks) {
-            Clear();
+    if (start != lastStart_) {
+        auto found = where_.find(start);
+        if (found == where_.end()) {
+            if (tracks_.size() >= kMaxTracks) {
+                Clear();
+            }
+            found = where_.emplace(start, tracks_.size()).first;
+            tracks_.emplace_back();
         }
-        found = tracks_.emplace(start, std::make_unique<Track>()).first;
+        lastStart_ = start;
+        last_ = found->second;
     }
-    lastStart_ = start;
-    last_ = found->second.get();
-    return *last_;
+    return tracks_[last_];
 }
 
-bool TrackIndex::Header(ReadCache& cache, std::int64_t start, int i, std::int64_t pos,
-                        std::span<std::uint8_t, kHeaderSize> header) {
-    Track& track = Find(start);
-    if (i < track.count) {
-        const auto& kept = track.headers[static_cast<std::size_t>(i)];
-        std::copy(kept.begin(), kept.end(), header.begin());
-        return true;
+const std::uint8_t* TrackIndex::Walk::Next() {
+    ++i_;
+    std::uint8_t* header = past_.data();
+    if (i_ < track_.count) {
+        header = track_.headers[static_cast<std::size_t>(i_)].data();
+    } else {
+        if (i_ == track_.count && track_.count < kMaxHeaders) {
+            header = track_.headers[static_cast<std::size_t>(i_)].data();
+        }
+        if (cache_.ReadAt(pos_, std::span(header, kHeaderSize)) < kHeaderSize) {
+            return nullptr;
+        }
+        if (header != past_.data()) {
+            ++track_.count;
+        }
     }
-    if (cache.ReadAt(pos, header) < header.size()) {
-        return false;
-    }
-    if (i == track.count && track.count < kMaxHeaders) {
-        std::copy(header.begin(), header.end(),
-                  track.headers[static_cast<std::size_t>(track.count++)].begin());
-    }
-    return true;
+    dataPos_ = pos_ + static_cast<std::int64_t>(kHeaderSize);
+    pos_ = dataPos_ + (header[14] | header[15] << 8);
+    return header;
 }
 
 std::size_t TrackIndex::Data(ReadCache& cache, std::int64_t start, int i, std::int64_t pos,
                              std::size_t dataSize, std::span<std::uint8_t> dest) {
-    std::vector<std::uint8_t>* kept = nullptr;
-    if (i < kMaxHeaders) {
-        kept = &Find(start).kept[static_cast<std::size_t>(i)];
-        if (kept->size() >= dest.size()) {
-            std::copy_n(kept->begin(), dest.size(), dest.begin());
+    // Only a small part of a large sector is kept: a whole sector, or most
+    // of it, is read again from the cache with the track around it.
+    const bool keep = 2 * dest.size() <= dataSize && i < 256;
+    const std::uint64_t key = static_cast<std::uint64_t>(start) << 8 | static_cast<unsigned>(i);
+    if (keep && !kept_.empty()) {
+        const auto found = kept_.find(key);
+        if (found != kept_.end() && found->second.size() >= dest.size()) {
+            std::copy_n(found->second.begin(), dest.size(), dest.begin());
             return dest.size();
         }
     }
     const std::size_t got = cache.ReadAt(pos, dest);
-    // Only a small part of a large sector is kept: a whole sector, or most
-    // of it, is read again from the cache with the track around it.
-    if (kept != nullptr && got == dest.size() && 2 * got <= dataSize &&
-        keptData_ - kept->size() + got <= kMaxKeptData) {
-        keptData_ = keptData_ - kept->size() + got;
-        kept->assign(dest.begin(), dest.end());
+    if (keep && got == dest.size() && keptData_ + got <= kMaxKeptData) {
+        std::vector<std::uint8_t>& kept = kept_[key];
+        keptData_ = keptData_ - kept.size() + got;
+        kept.assign(dest.begin(), dest.end());
     }
     return got;
 }

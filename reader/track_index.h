@@ -12,7 +12,6 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -24,22 +23,47 @@ namespace vorbex {
 class TrackIndex {
   public:
     static constexpr std::size_t kHeaderSize = 16;
-    // Walks go at most this far through the index; further headers are
-    // read each time.
-    static constexpr int kMaxHeaders = 64;
+    // Headers kept a track: as many as a listing of IDs asks for. A walk
+    // past them reads the further headers each time.
+    static constexpr int kMaxHeaders = 16;
     // Tracks kept; past that the index starts afresh.
     static constexpr std::size_t kMaxTracks = 1024;
     // Bytes of sector data kept in all.
     static constexpr std::size_t kMaxKeptData = std::size_t{5} << 19;  // 2.5 MiB
 
-    // Reads sector header `i`, at `pos`, of the track whose first header is
-    // at `start`; false when it is cut short. `pos` must be where the
-    // headers before it place it.
-    bool Header(ReadCache& cache, std::int64_t start, int i, std::int64_t pos,
-                std::span<std::uint8_t, kHeaderSize> header);
+    struct Track {
+        int count = 0;  // headers kept
+        std::array<std::array<std::uint8_t, kHeaderSize>, kMaxHeaders> headers;
+    };
+
+    // A walk over the sector headers of the track whose first header is at
+    // `start`, from the index as far as it goes, then from the cache.
+    class Walk {
+      public:
+        Walk(TrackIndex& index, ReadCache& cache, std::int64_t start)
+            : cache_(cache), track_(index.Find(start)), pos_(start) {}
+
+        // The next header, or nullptr when it is cut short.
+        const std::uint8_t* Next();
+        // Which header Next gave last (0 for the first), and where its data
+        // begins.
+        int Index() const { return i_; }
+        std::int64_t DataPosition() const { return dataPos_; }
+
+      private:
+        ReadCache& cache_;
+        Track& track_;
+        std::int64_t pos_;
+        std::int64_t dataPos_ = 0;
+        int i_ = -1;
+        std::array<std::uint8_t, kHeaderSize> past_{};  // a header past the kept ones
+    };
+
+    TrackIndex() { tracks_.reserve(kMaxTracks); }
 
     // Reads the first `dest.size()` of the `dataSize` data bytes of sector
-    // `i` of that track, which begin at `pos`. Returns how many it read.
+    // `i` of the track at `start`, which begin at `pos`. Returns how many it
+    // read.
     std::size_t Data(ReadCache& cache, std::int64_t start, int i, std::int64_t pos,
                      std::size_t dataSize, std::span<std::uint8_t> dest);
 
@@ -47,17 +71,14 @@ class TrackIndex {
     void Clear();
 
   private:
-    struct Track {
-        int count = 0;
-        std::array<std::array<std::uint8_t, kHeaderSize>, kMaxHeaders> headers;
-        std::array<std::vector<std::uint8_t>, kMaxHeaders> kept;
-    };
-
     Track& Find(std::int64_t start);
 
-    std::unordered_map<std::int64_t, std::unique_ptr<Track>> tracks_;
+    std::vector<Track> tracks_;  // never grows past its first room: walks hold on to tracks
+    std::unordered_map<std::int64_t, std::size_t> where_;  // track start -> tracks_
     std::int64_t lastStart_ = -1;
-    Track* last_ = nullptr;
+    std::size_t last_ = 0;
+    // Kept data by track start and sector, the sector in the low byte.
+    std::unordered_map<std::uint64_t, std::vector<std::uint8_t>> kept_;
     std::size_t keptData_ = 0;
 };
 

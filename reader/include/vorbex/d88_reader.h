@@ -132,10 +132,6 @@ class D88Reader {
     // The file position of the track's first sector header, or -1 when the
     // track cannot be reached.
     std::int64_t TrackPosition(int track) const;
-    // Reads sector header `i`, at `pos`, of the track starting at `start`;
-    // false when it is cut short.
-    bool ReadSectorHeader(std::int64_t start, int i, std::int64_t pos,
-                          std::span<std::uint8_t, kSectorHeaderSize> header);
 
     std::size_t cacheBytes;
     std::unique_ptr<ReadCache> file;
