@@ -18,14 +18,15 @@ std::size_t SectorRequest(std::uint8_t n, std::size_t room) {
 }  // namespace
 
 void SortIdsBySectorNumber(std::span<SectorId> ids) {
-    // A bubble sort: at most 16 entries, and it must be stable so that
+    // An insertion sort: at most 16 entries, and it must be stable so that
     // sectors with equal numbers load in the order the image lists them.
-    for (std::size_t pass = 1; pass < ids.size(); ++pass) {
-        for (std::size_t i = 0; i + 1 < ids.size(); ++i) {
-            if (ids[i].r > ids[i + 1].r) {
-                std::swap(ids[i], ids[i + 1]);
-            }
+    for (std::size_t i = 1; i < ids.size(); ++i) {
+        const SectorId id = ids[i];
+        std::size_t j = i;
+        for (; j > 0 && ids[j - 1].r > id.r; --j) {
+            ids[j] = ids[j - 1];
         }
+        ids[j] = id;
     }
 }
 

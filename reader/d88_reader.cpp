@@ -17,8 +17,6 @@ namespace {
 constexpr int kDiskSizeOffset = 0x1C;
 constexpr int kMediaTypeOffset = 0x1B;
 constexpr int kTrackTableOffset = 0x20;
-constexpr int kSectorCountOffset = 4;
-constexpr int kDataSizeOffset = 14;
 constexpr std::int64_t kMaxOffset = std::numeric_limits<std::int32_t>::max();
 // Lengths and results are ints: a larger destination is used up to this.
 constexpr std::size_t kMaxLength = std::numeric_limits<int>::max();
@@ -32,10 +30,6 @@ std::uint32_t Le32(const std::uint8_t* p) {
 // negative, which the callers treat as unreachable.
 std::int32_t LeSigned32(const std::uint8_t* p) {
     return static_cast<std::int32_t>(Le32(p));
-}
-
-int Le16(const std::uint8_t* p) {
-    return p[0] | p[1] << 8;
 }
 
 // The byte length of size code n, or -1 when it does not fit an int.
@@ -171,12 +165,12 @@ int D88Reader::ReadTrackIds(int track, std::span<SectorId> ids) {
     // A sector count of 0 does not end the listing; only the room in `ids`
     // or the end of the file does.
     for (int i = 0; stored < ids.size(); ++i) {
-        const std::uint8_t* header = walk.Next();
+        const TrackIndex::SectorHeader* header = walk.Next();
         if (header == nullptr) {
             break;
         }
-        ids[stored++] = SectorId{header[0], header[1], header[2], header[3]};
-        if (i == Le16(header + kSectorCountOffset) - 1) {
+        ids[stored++] = SectorId{header->c, header->h, header->r, header->n};
+        if (i == header->sectorCount - 1) {
             break;
         }
     }
@@ -191,16 +185,16 @@ int D88Reader::ReadSector(int track, int c, int h, int r, int n, std::span<std::
     const int len = static_cast<int>(std::min<std::size_t>(dest.size(), kMaxLength));
     TrackIndex::Walk walk(*trackIndex, *file, start);
     for (int i = 0;; ++i) {
-        const std::uint8_t* header = walk.Next();
+        const TrackIndex::SectorHeader* header = walk.Next();
         if (header == nullptr) {
             return 0;
         }
-        const int sectorCount = Le16(header + kSectorCountOffset);
+        const int sectorCount = header->sectorCount;
         if (sectorCount == 0) {
             return 0;
         }
-        if (header[0] == c && header[1] == h && header[2] == r && header[3] == n) {
-            const int dataSize = Le16(header + kDataSizeOffset);
+        if (header->c == c && header->h == h && header->r == r && header->n == n) {
+            const int dataSize = header->dataSize;
             const int count = std::min(dataSize, len);
             const std::span<std::uint8_t> data = dest.first(static_cast<std::size_t>(count));
             const std::size_t got = trackIndex->Data(*file, start, i, walk.DataPosition(),

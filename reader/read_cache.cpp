@@ -14,18 +14,22 @@ namespace {
 
 constexpr std::uint64_t kNoPage = UINT64_MAX;
 // Pages the first fetch of a run takes (64 KiB), and the most any takes
-// (1 MiB): a run that goes on doubles its fetches up to that.
+// (256 KiB): a run that goes on doubles its fetches up to that.
 constexpr std::size_t kFirstRun = 16;
-constexpr std::size_t kLongestRun = 256;
+constexpr std::size_t kLongestRun = 64;
+// Pages whose fetches are remembered: those of the first 4 GiB.
+constexpr std::uint64_t kRememberedPages = std::uint64_t{1} << 20;
 
 }  // namespace
 
-void ReadCache::FreeMemory::operator()(std::uint8_t* memory) const {
+void ReadCache::FreeMemory::operator()(void* memory) const {
     std::free(memory);
 }
 
 ReadCache::ReadCache(std::unique_ptr<ImageSource> source, std::size_t pages)
-    : source_(std::move(source)), pages_(std::max<std::size_t>(pages, 1)) {
+    : source_(std::move(source)),
+      pages_(std::max<std::size_t>(pages, 1)),
+      active_(std::max<std::size_t>(pages_ / 4, 1)) {
     // Not new: a shortage comes back as an error. The pages stay untouched
     // until a fetch fills them; on Linux they come in huge pages where the
     // kernel has them, since a fault for every 4 KiB of an image read once
@@ -41,19 +45,41 @@ ReadCache::ReadCache(std::unique_ptr<ImageSource> source, std::size_t pages)
 #else
     memory_.reset(static_cast<std::uint8_t*>(std::malloc(bytes)));
 #endif
-    if (!memory_) {
+    // calloc's memory reads as zeros untouched: only the words of pages
+    // that are fetched are ever touched.
+    fetched_.reset(static_cast<std::uint64_t*>(std::calloc(kRememberedPages / 64, 8)));
+    if (!memory_ || !fetched_) {
+        memory_.reset();
         error_ = std::make_error_code(std::errc::not_enough_memory);
         return;
     }
-    slotPage_.assign(pages_, kNoPage);
-    slotLength_.assign(pages_, 0);
+    Rebuild();
+}
+
+void ReadCache::Rebuild() {
+    slotPage_.resize(active_, kNoPage);
     // At most half full, so that probes stay short.
     std::size_t table = 1;
-    while (table < 2 * pages_) {
+    while (table < 2 * active_) {
         table *= 2;
     }
     tablePage_.assign(table, kNoPage);
     tableSlot_.assign(table, 0);
+    for (std::size_t slot = 0; slot < slotPage_.size(); ++slot) {
+        if (slotPage_[slot] != kNoPage) {
+            Map(slotPage_[slot], static_cast<std::uint32_t>(slot));
+        }
+    }
+}
+
+std::size_t ReadCache::Length(std::uint64_t page) const {
+    const std::uint64_t start = page * kPageSize;
+    if (end_ == UINT64_MAX) {
+        return kPageSize;
+    }
+    // A page held from before the image was found shorter reads as cut.
+    return end_ > start ? static_cast<std::size_t>(std::min<std::uint64_t>(end_ - start, kPageSize))
+                        : 0;
 }
 
 std::size_t ReadCache::Home(std::uint64_t page) const {
@@ -109,11 +135,22 @@ std::uint32_t ReadCache::Find(std::uint64_t page) {
     return kNoSlot;
 }
 
+bool ReadCache::FetchedBefore(std::uint64_t page) {
+    if (page >= kRememberedPages) {
+        return false;
+    }
+    std::uint64_t& word = fetched_[page / 64];
+    const std::uint64_t bit = std::uint64_t{1} << (page % 64);
+    const bool before = (word & bit) != 0;
+    word |= bit;
+    return before;
+}
+
 bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
     const bool carriesOn = page >= nextPage_ && page - nextPage_ <= readAhead_;
     std::size_t count = carriesOn ? std::max(wanted, readAhead_) : wanted;
     readAhead_ = carriesOn ? std::clamp(readAhead_ * 2, kFirstRun, kLongestRun) : kFirstRun;
-    count = std::min(count, pages_);
+    count = std::min(count, active_);
     // A page already held is not fetched again, nor is anything after it.
     for (std::size_t i = 1; i < count; ++i) {
         if (Find(page + i) != kNoSlot) {
@@ -121,7 +158,7 @@ bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
             break;
         }
     }
-    if (head_ + count > pages_) {
+    if (head_ + count > active_) {
         head_ = 0;
     }
     for (std::size_t slot = head_; slot < head_ + count; ++slot) {
@@ -148,14 +185,22 @@ bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
             kept += bytes % kPageSize != 0 ? 1 : 0;
         }
     }
+    bool again = false;
     for (std::size_t i = 0; i < kept; ++i) {
+        again = FetchedBefore(page + i) || again;
         const auto slot = static_cast<std::uint32_t>(head_ + i);
         slotPage_[slot] = page + i;
-        slotLength_[slot] = static_cast<std::uint32_t>(std::min(kPageSize, bytes - i * kPageSize));
         Map(page + i, slot);
     }
     head_ += kept;
     nextPage_ = page + kept;
+    if (again && active_ < pages_) {
+        // The ring went round before a page was wanted again. The next
+        // fetches take the new slots, and what the ring holds stays.
+        head_ = active_;
+        active_ = std::min(2 * active_, pages_);
+        Rebuild();
+    }
     return kept > 0;
 }
 
@@ -175,7 +220,7 @@ std::size_t ReadCache::ReadAt(std::int64_t pos, std::span<std::uint8_t> dest) {
             }
             slot = Find(page);
         }
-        const std::size_t length = slotLength_[slot];
+        const std::size_t length = Length(page);
         if (offset >= length) {
             break;
         }

@@ -28,24 +28,21 @@ TrackIndex::Track& TrackIndex::Find(std::int64_t start) {
     return tracks_[last_];
 }
 
-const std::uint8_t* TrackIndex::Walk::Next() {
-    ++i_;
-    std::uint8_t* header = past_.data();
-    if (i_ < track_.count) {
-        header = track_.headers[static_cast<std::size_t>(i_)].data();
-    } else {
-        if (i_ == track_.count && track_.count < kMaxHeaders) {
-            header = track_.headers[static_cast<std::size_t>(i_)].data();
-        }
-        if (cache_.ReadAt(pos_, std::span(header, kHeaderSize)) < kHeaderSize) {
-            return nullptr;
-        }
-        if (header != past_.data()) {
-            ++track_.count;
-        }
+const TrackIndex::SectorHeader* TrackIndex::Walk::ReadNext() {
+    std::uint8_t bytes[kHeaderSize];
+    if (cache_.ReadAt(pos_, bytes) < kHeaderSize) {
+        return nullptr;
     }
-    dataPos_ = pos_ + static_cast<std::int64_t>(kHeaderSize);
-    pos_ = dataPos_ + (header[14] | header[15] << 8);
+    SectorHeader* header = &past_;
+    if (i_ == track_.count && track_.count < kMaxHeaders) {
+        header = &track_.headers[static_cast<std::size_t>(track_.count++)];
+    }
+    *header = {bytes[0],
+               bytes[1],
+               bytes[2],
+               bytes[3],
+               static_cast<std::uint16_t>(bytes[4] | bytes[5] << 8),
+               static_cast<std::uint16_t>(bytes[14] | bytes[15] << 8)};
     return header;
 }
 

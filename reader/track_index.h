@@ -26,14 +26,22 @@ class TrackIndex {
     // Headers kept a track: as many as a listing of IDs asks for. A walk
     // past them reads the further headers each time.
     static constexpr int kMaxHeaders = 16;
-    // Tracks kept; past that the index starts afresh.
+    // Tracks kept, more than the two disks a command loads have; past that
+    // the index starts afresh.
     static constexpr std::size_t kMaxTracks = 1024;
     // Bytes of sector data kept in all.
     static constexpr std::size_t kMaxKeptData = std::size_t{5} << 19;  // 2.5 MiB
 
+    // The fields of a sector header the reader looks at.
+    struct SectorHeader {
+        std::uint8_t c, h, r, n;
+        std::uint16_t sectorCount;
+        std::uint16_t dataSize;
+    };
+
     struct Track {
         int count = 0;  // headers kept
-        std::array<std::array<std::uint8_t, kHeaderSize>, kMaxHeaders> headers;
+        std::array<SectorHeader, kMaxHeaders> headers;
     };
 
     // A walk over the sector headers of the track whose first header is at
@@ -44,19 +52,30 @@ class TrackIndex {
             : cache_(cache), track_(index.Find(start)), pos_(start) {}
 
         // The next header, or nullptr when it is cut short.
-        const std::uint8_t* Next();
+        const SectorHeader* Next() {
+            ++i_;
+            const SectorHeader* header =
+                i_ < track_.count ? &track_.headers[static_cast<std::size_t>(i_)] : ReadNext();
+            if (header != nullptr) {
+                dataPos_ = pos_ + static_cast<std::int64_t>(kHeaderSize);
+                pos_ = dataPos_ + header->dataSize;
+            }
+            return header;
+        }
         // Which header Next gave last (0 for the first), and where its data
         // begins.
         int Index() const { return i_; }
         std::int64_t DataPosition() const { return dataPos_; }
 
       private:
+        const SectorHeader* ReadNext();
+
         ReadCache& cache_;
         Track& track_;
         std::int64_t pos_;
         std::int64_t dataPos_ = 0;
         int i_ = -1;
-        std::array<std::uint8_t, kHeaderSize> past_{};  // a header past the kept ones
+        SectorHeader past_{};  // a header past the kept ones
     };
 
     TrackIndex() { tracks_.reserve(kMaxTracks); }
