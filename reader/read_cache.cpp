@@ -14,9 +14,11 @@ namespace {
 
 constexpr std::uint64_t kNoPage = UINT64_MAX;
 // Pages the first fetch of a run takes (64 KiB), and the most any takes
-// (256 KiB): a run that goes on doubles its fetches up to that.
+// (1 MiB): a run that goes on doubles its fetches up to that, or up to a
+// quarter of the ring, so that a run never pushes out what the ring took
+// just before it.
 constexpr std::size_t kFirstRun = 16;
-constexpr std::size_t kLongestRun = 64;
+constexpr std::size_t kLongestRun = 256;
 // Pages whose fetches are remembered: those of the first 4 GiB.
 constexpr std::uint64_t kRememberedPages = std::uint64_t{1} << 20;
 
@@ -148,9 +150,11 @@ bool ReadCache::FetchedBefore(std::uint64_t page) {
 
 bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
     const bool carriesOn = page >= nextPage_ && page - nextPage_ <= readAhead_;
-    std::size_t count = carriesOn ? std::max(wanted, readAhead_) : wanted;
-    readAhead_ = carriesOn ? std::clamp(readAhead_ * 2, kFirstRun, kLongestRun) : kFirstRun;
-    count = std::min(count, active_);
+    std::size_t count = std::max(wanted, readAhead_);
+    if (carriesOn) {
+        readAhead_ = std::clamp(readAhead_ * 2, kFirstRun, kLongestRun);
+    }
+    count = std::min(count, std::max<std::size_t>(active_ / 4, 1));
     // A page already held is not fetched again, nor is anything after it.
     for (std::size_t i = 1; i < count; ++i) {
         if (Find(page + i) != kNoSlot) {
