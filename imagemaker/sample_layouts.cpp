@@ -216,6 +216,39 @@ std::vector<std::uint8_t> MakeCrossDisk() {
     return image;
 }
 
+// The sample's two disks with their tracks stored last to first: every track
+// the load walks lies before the one it walked last.
+std::vector<std::uint8_t> MakeReversed() {
+    std::vector<Disk> disks = {Make2HDDisk(1, "VORBEX REVERSED A", 45),
+                               Make2HDDisk(2, "VORBEX REVERSED B", 45)};
+    for (Disk& disk : disks) {
+        std::map<int, Track> reversed;
+        std::uint32_t offset = static_cast<std::uint32_t>(kDiskHeaderSize);
+        for (int t = kTracks2HD - 1; t >= 0; --t) {
+            disk.trackOffsets[t] = offset;
+            for (const Sector& sector : disk.tracks[t].sectors) {
+                offset += static_cast<std::uint32_t>(kSectorHeaderSize + sector.data.size());
+            }
+            reversed[kTracks2HD - 1 - t] = std::move(disk.tracks[t]);
+        }
+        disk.tracks = std::move(reversed);
+    }
+    return BuildImage(disks);
+}
+
+// Two disks of 148 different tracks like spread's: 300 MB read thinly.
+std::vector<std::uint8_t> MakeBigSparse() {
+    std::vector<Disk> disks(2);
+    Random random(40);
+    for (Disk& disk : disks) {
+        disk.name = "VORBEX BIG SPARSE";
+        for (int t = kFirstLoaded; t <= kLastLoaded; ++t) {
+            disk.tracks[t] = SparseTrack(random, t, 0, 65535);
+        }
+    }
+    return BuildImage(disks);
+}
+
 std::vector<std::uint8_t> MakeTwoDisks(int filesPerDisk) {
     return BuildImage({Make2HDDisk(1, "VORBEX SAMPLE A", filesPerDisk),
                        Make2HDDisk(2, "VORBEX SAMPLE B", filesPerDisk)});
@@ -232,6 +265,9 @@ const std::vector<Layout>& Layouts() {
         {"multi64", "64 2HD disks with embedded files"},
         {"spread", "two disks of one track of 16 sectors 64 KiB apart, which every entry shares"},
         {"shared8", "two disks of 8 tracks like spread's, their 164 entries cycling over them"},
+        {"shared16", "the same with 16 tracks a disk"},
+        {"reversed", "the sample's disks with their tracks stored last to first"},
+        {"bigsparse", "two disks of 148 different tracks like spread's, 310 MB"},
         {"crossdisk", "148 tracks 16 KiB a sector, loaded by two disks sharing them"},
     };
     return layouts;
@@ -255,6 +291,15 @@ std::optional<std::vector<std::uint8_t>> MakeLayout(const std::string& name) {
     }
     if (name == "shared8") {
         return MakeSharedSparse(8, 0);
+    }
+    if (name == "shared16") {
+        return MakeSharedSparse(16, 0);
+    }
+    if (name == "reversed") {
+        return MakeReversed();
+    }
+    if (name == "bigsparse") {
+        return MakeBigSparse();
     }
     if (name == "crossdisk") {
         return MakeCrossDisk();
