@@ -4,10 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
 namespace vorbex {
 
 namespace {
@@ -24,34 +20,12 @@ constexpr std::uint64_t kRememberedPages = std::uint64_t{1} << 20;
 
 }  // namespace
 
-void ReadCache::FreeMemory::operator()(void* memory) const {
-    std::free(memory);
-}
-
 ReadCache::ReadCache(std::unique_ptr<ImageSource> source, std::size_t pages)
     : source_(std::move(source)),
       pages_(std::max<std::size_t>(pages, 1)),
-      active_(std::max<std::size_t>(pages_ / 4, 1)) {
-    // Not new: a shortage comes back as an error. The pages stay untouched
-    // until a fetch fills them; on Linux they come in huge pages where the
-    // kernel has them, since a fault for every 4 KiB of an image read once
-    // costs as much as reading it.
-    const std::size_t bytes = pages_ * kPageSize;
-#ifdef __linux__
-    constexpr std::size_t kHugePage = std::size_t{2} << 20;
-    memory_.reset(static_cast<std::uint8_t*>(
-        std::aligned_alloc(kHugePage, (bytes + kHugePage - 1) / kHugePage * kHugePage)));
-    if (memory_) {
-        madvise(memory_.get(), bytes, MADV_HUGEPAGE);
-    }
-#else
-    memory_.reset(static_cast<std::uint8_t*>(std::malloc(bytes)));
-#endif
-    // calloc's memory reads as zeros untouched: only the words of pages
-    // that are fetched are ever touched.
-    fetched_.reset(static_cast<std::uint64_t*>(std::calloc(kRememberedPages / 64, 8)));
-    if (!memory_ || !fetched_) {
-        memory_.reset();
+      active_(std::max<std::size_t>(pages_ / 4, 1)),
+      memory_(pages_ * kPageSize) {
+    if (memory_.data() == nullptr) {
         error_ = std::make_error_code(std::errc::not_enough_memory);
         return;
     }
@@ -137,14 +111,26 @@ std::uint32_t ReadCache::Find(std::uint64_t page) {
     return kNoSlot;
 }
 
+void ReadCache::StartRemembering() {
+    remembering_ = true;
+    // Only the words of pages that are fetched are ever touched. Without this
+    // memory the ring does not grow.
+    fetched_ = std::make_unique<PageMemory>(kRememberedPages / 8);
+    for (const std::uint64_t held : slotPage_) {
+        if (held != kNoPage) {
+            FetchedBefore(held);
+        }
+    }
+}
+
 bool ReadCache::FetchedBefore(std::uint64_t page) {
-    if (page >= kRememberedPages) {
+    if (!fetched_ || fetched_->data() == nullptr || page >= kRememberedPages) {
         return false;
     }
-    std::uint64_t& word = fetched_[page / 64];
-    const std::uint64_t bit = std::uint64_t{1} << (page % 64);
+    std::uint8_t& word = fetched_->data()[page / 8];
+    const auto bit = static_cast<std::uint8_t>(1u << (page % 8));
     const bool before = (word & bit) != 0;
-    word |= bit;
+    word = static_cast<std::uint8_t>(word | bit);
     return before;
 }
 
@@ -167,13 +153,17 @@ bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
     }
     for (std::size_t slot = head_; slot < head_ + count; ++slot) {
         if (slotPage_[slot] != kNoPage) {
+            // Until a page is dropped, none can be fetched again.
+            if (!remembering_) {
+                StartRemembering();
+            }
             Unmap(slotPage_[slot]);
             slotPage_[slot] = kNoPage;
         }
     }
     lastPage_ = kNoPage;
 
-    const std::span<std::uint8_t> into(memory_.get() + head_ * kPageSize, count * kPageSize);
+    const std::span<std::uint8_t> into(memory_.data() + head_ * kPageSize, count * kPageSize);
     const ReadResult got = source_->ReadAt(page * kPageSize, into);
     const std::size_t bytes = std::min(got.count, into.size());
     std::size_t kept = bytes / kPageSize;
@@ -209,7 +199,7 @@ bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
 }
 
 std::size_t ReadCache::ReadAt(std::int64_t pos, std::span<std::uint8_t> dest) {
-    if (!memory_ || pos < 0) {
+    if (memory_.data() == nullptr || pos < 0) {
         return 0;
     }
     auto at = static_cast<std::uint64_t>(pos);
@@ -229,7 +219,7 @@ std::size_t ReadCache::ReadAt(std::int64_t pos, std::span<std::uint8_t> dest) {
             break;
         }
         const std::size_t take = std::min(dest.size() - done, length - offset);
-        std::memcpy(dest.data() + done, memory_.get() + slot * kPageSize + offset, take);
+        std::memcpy(dest.data() + done, memory_.data() + slot * kPageSize + offset, take);
         done += take;
         at += take;
     }

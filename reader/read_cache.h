@@ -22,6 +22,7 @@
 #include <system_error>
 #include <vector>
 
+#include "page_memory.h"
 #include "vorbex/image_source.h"
 
 namespace vorbex {
@@ -45,9 +46,6 @@ class ReadCache {
 
   private:
     static constexpr std::uint32_t kNoSlot = UINT32_MAX;
-    struct FreeMemory {
-        void operator()(void* memory) const;
-    };
 
     std::uint32_t Find(std::uint64_t page);
     // The bytes page `page` holds: all of them but at the end of the image.
@@ -60,6 +58,8 @@ class ReadCache {
     bool Fetch(std::uint64_t page, std::size_t wanted);
     // Notes that `page` was fetched; true when it had been before.
     bool FetchedBefore(std::uint64_t page);
+    // Makes FetchedBefore remember, from the pages the ring holds on.
+    void StartRemembering();
     // The page table: which slot holds a page, by open addressing.
     std::size_t Home(std::uint64_t page) const;
     void Map(std::uint64_t page, std::uint32_t slot);
@@ -68,12 +68,14 @@ class ReadCache {
     std::unique_ptr<ImageSource> source_;
     std::size_t pages_;
     std::size_t active_;  // the slots the ring goes round now
-    std::unique_ptr<std::uint8_t[], FreeMemory> memory_;
+    PageMemory memory_;
     std::vector<std::uint64_t> slotPage_;   // the page each active slot holds
     std::vector<std::uint64_t> tablePage_;  // a page, or none
     std::vector<std::uint32_t> tableSlot_;  // the slot holding it
-    // One bit a page of the image's first 4 GiB: fetched before.
-    std::unique_ptr<std::uint64_t[], FreeMemory> fetched_;
+    // One bit a page of the image's first 4 GiB, fetched before; made when
+    // the ring first drops a page.
+    std::unique_ptr<PageMemory> fetched_;
+    bool remembering_ = false;
     std::size_t head_ = 0;                 // the slot the next fetch fills
     std::uint64_t nextPage_ = 0;           // the page after the last fetch
     std::size_t readAhead_ = 0;            // pages a run fetches next

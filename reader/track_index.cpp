@@ -5,7 +5,8 @@
 namespace vorbex {
 
 void TrackIndex::Clear() {
-    tracks_.clear();
+    blocks_.clear();
+    trackCount_ = 0;
     where_.clear();
     lastStart_ = -1;
     kept_.clear();
@@ -16,16 +17,18 @@ TrackIndex::Track& TrackIndex::Find(std::int64_t start) {
     if (start != lastStart_) {
         auto found = where_.find(start);
         if (found == where_.end()) {
-            if (tracks_.size() >= kMaxTracks) {
+            if (trackCount_ >= kMaxTracks) {
                 Clear();
             }
-            found = where_.emplace(start, tracks_.size()).first;
-            tracks_.emplace_back();
+            if (trackCount_ % kTracksABlock == 0) {
+                blocks_.push_back(std::make_unique<Block>());
+            }
+            found = where_.emplace(start, trackCount_++).first;
         }
         lastStart_ = start;
         last_ = found->second;
     }
-    return tracks_[last_];
+    return (*blocks_[last_ / kTracksABlock])[last_ % kTracksABlock];
 }
 
 const TrackIndex::SectorHeader* TrackIndex::Walk::ReadNext() {

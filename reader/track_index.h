@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -78,8 +79,6 @@ class TrackIndex {
         SectorHeader past_{};  // a header past the kept ones
     };
 
-    TrackIndex() { tracks_.reserve(kMaxTracks); }
-
     // Reads the first `dest.size()` of the `dataSize` data bytes of sector
     // `i` of the track at `start`, which begin at `pos`. Returns how many it
     // read.
@@ -92,7 +91,11 @@ class TrackIndex {
   private:
     Track& Find(std::int64_t start);
 
-    std::vector<Track> tracks_;  // never grows past its first room: walks hold on to tracks
+    // Tracks in blocks that never move, since walks hold on to them.
+    static constexpr std::size_t kTracksABlock = 32;
+    using Block = std::array<Track, kTracksABlock>;
+    std::vector<std::unique_ptr<Block>> blocks_;
+    std::size_t trackCount_ = 0;
     std::unordered_map<std::int64_t, std::size_t> where_;  // track start -> tracks_
     std::int64_t lastStart_ = -1;
     std::size_t last_ = 0;
