@@ -383,6 +383,28 @@ TEST_F(OutputFaults, SignalOrNoMemoryMidFileRemovesItsTemporaryFile) {
     }
 }
 
+TEST_F(OutputFaults, FailedCloseLeavesNoFileOfThatName) {
+    // The close of the 48th file's temporary file fails: its data may never
+    // have reached the disk, so that file is reported and not renamed into
+    // place; the run goes on with the others.
+    testing::RunOptions seam;
+    seam.command = {VORBEX_WRITE_SEAM_EXE};
+    const Outcome clean = Run(sample_, clean_.path(), seam);
+    ASSERT_EQ(clean.run.exitCode, 0);
+    const std::string failed = Lines(clean.run.out).at(47);
+    seam.beforeExec = [] {
+        setenv("VORBEX_SEAM_WRITE", "48", 1);
+        setenv("VORBEX_SEAM_FAULT", "close", 1);
+    };
+    const Outcome run = Run(sample_, work_.path(), seam);
+    EXPECT_EQ(run.run.exitCode, 1);
+    EXPECT_EQ(run.run.err, Line("vorbex: cannot write " + failed + ": Input/output error"));
+    EXPECT_EQ(run.run.out, clean.run.out);
+    Files expected = clean.files;
+    expected.erase(failed);
+    EXPECT_EQ(run.files, expected);
+}
+
 TEST_F(OutputFaults, LeftoversOfEarlierRunsAreNeitherInTheWayNorTouched) {
     const Outcome clean = Clean(sample_);
     // A hundred of the names earlier versions used for the first file, and
