@@ -26,7 +26,8 @@ set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/packaging-per-generator.cmake)
 
 if(WIN32)
-    # The .zip holds vorbex.exe and the README side by side at its top.
+    # The .zip holds vorbex.exe and the README side by side, in a folder
+    # vorbex-VERSION-win64.
     set(CPACK_GENERATOR ZIP)
     set(CPACK_COMPONENTS_ALL vorbex_zip)
     install(TARGETS vorbex RUNTIME DESTINATION . COMPONENT vorbex_zip EXCLUDE_FROM_ALL)
