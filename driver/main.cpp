@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "console.h"
 #include "extract.h"
@@ -18,6 +20,7 @@
 #include "load_disk.h"
 #include "messages.h"
 #include "vorbex/d88_reader.h"
+#include "wtf8_encode.h"
 
 namespace {
 
@@ -32,9 +35,7 @@ namespace {
     std::_Exit(1);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     std::set_new_handler(OnOutOfMemory);
     vorbex::InstallInterruptCleanup();
     vorbex::Console console;
@@ -76,3 +77,31 @@ int main(int argc, char** argv) {
     }
     return succeeded ? 0 : 1;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows hands a narrow main its arguments in the ANSI code page, where a
+// name that does not fit is changed (best fit, or '?') and may then name
+// another file. wmain gets them as the UTF-16 they are, and passes them on
+// as WTF-8, the reader's narrow form of any name Windows can hold.
+int wmain(int argc, wchar_t** argv) {
+    // The copies below are the run's first allocations.
+    std::set_new_handler(OnOutOfMemory);
+    std::vector<std::string> arguments;
+    std::vector<char*> pointers;
+    for (int i = 0; i < argc; ++i) {
+        const std::wstring_view argument(argv[i]);
+        arguments.push_back(vorbex::EncodeWtf8(std::u16string(argument.begin(), argument.end())));
+    }
+    for (std::string& argument : arguments) {
+        pointers.push_back(argument.data());
+    }
+    pointers.push_back(nullptr);
+    return Run(argc, pointers.data());
+}
+#else
+int main(int argc, char** argv) {
+    return Run(argc, argv);
+}
+#endif

@@ -21,7 +21,8 @@ class SystemFile {
     SystemFile(const SystemFile&) = delete;
     SystemFile& operator=(const SystemFile&) = delete;
 
-    // Opens `path` for reading (UTF-8 on Windows). A folder is refused.
+    // Opens `path` for reading (WTF-8 on Windows, see D88Reader::Open). A
+    // folder is refused.
     [[nodiscard]] static SystemFile OpenForReading(const char* path, std::error_code& error);
 
     // A new, empty file that is gone once closed, in the system's folder

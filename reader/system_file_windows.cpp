@@ -1,9 +1,11 @@
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "system_file.h"
+#include "wtf8_decode.h"
 
 namespace vorbex {
 
@@ -17,30 +19,44 @@ std::error_code LastError() {
     return Win32Error(GetLastError());
 }
 
-// The UTF-16 form of a UTF-8 path, made absolute and given the \\?\ prefix
-// when it is too long for the classic API. Empty when the bytes are not UTF-8.
-std::wstring WidePath(const char* path) {
-    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
-    if (length <= 0) {
-        return {};
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// The UTF-16 path that `path` (WTF-8, so UTF-8 for every name without a lone
+// surrogate) names; nothing when its bytes are not WTF-8. A path whose full
+// form does not fit MAX_PATH becomes that full form behind \\?\, which the
+// system takes at any length; shorter ones stay as they are, with the
+// classic API's handling of `/`, `.`, `..` and trailing dots and spaces.
+std::optional<std::wstring> WidePath(const char* path) {
+    const std::optional<std::u16string> units = DecodeWtf8(path);
+    if (!units) {
+        return std::nullopt;
     }
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), length);
-    wide.pop_back();
-    if (wide.size() < MAX_PATH || wide.rfind(L"\\\\?\\", 0) == 0) {
+    std::wstring wide(units->begin(), units->end());
+    // Paths in the system's own forms (\\?\, \\.\ devices, \??\) are
+    // taken as they are, as CreateFileW would.
+    if (StartsWith(wide, L"\\\\?\\") || StartsWith(wide, L"\\\\.\\") ||
+        StartsWith(wide, L"\\??\\")) {
         return wide;
     }
-    const DWORD full = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (full == 0) {
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
         return wide;
     }
-    std::wstring absolute(full, L'\0');
-    const DWORD written = GetFullPathNameW(wide.c_str(), full, absolute.data(), nullptr);
-    absolute.resize(written);
-    if (absolute.rfind(L"\\\\", 0) == 0) {
-        return L"\\\\?\\UNC\\" + absolute.substr(2);
+    std::wstring full(needed, L'\0');
+    const DWORD written = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (written == 0 || written >= needed) {
+        return wide;
     }
-    return L"\\\\?\\" + absolute;
+    full.resize(written);
+    if (full.size() < MAX_PATH) {
+        return wide;
+    }
+    if (StartsWith(full, L"\\\\")) {
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return L"\\\\?\\" + full;
 }
 
 OVERLAPPED At(std::uint64_t offset) {
@@ -86,13 +102,13 @@ SystemFile SystemFile::OpenForReading(const char* path, std::error_code& error) 
         error = std::make_error_code(std::errc::no_such_file_or_directory);
         return file;
     }
-    const std::wstring wide = WidePath(path);
-    if (wide.empty()) {
+    const std::optional<std::wstring> wide = WidePath(path);
+    if (!wide) {
         error = std::make_error_code(std::errc::illegal_byte_sequence);
         return file;
     }
     // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open.
-    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ,
+    HANDLE handle = CreateFileW(wide->c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

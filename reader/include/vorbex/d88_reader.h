@@ -67,7 +67,9 @@ class D88Reader {
     // reading and counts the disk images in it. False when the file cannot be
     // opened (or is a folder); true otherwise, even when no complete disk
     // header was found or a read failed, which GetReadError then tells. On
-    // Windows the path is UTF-8.
+    // Windows the path is UTF-8 (WTF-8 where a name holds a surrogate that is
+    // not half of a pair, as Windows allows), never the ANSI code page; bytes
+    // that are not WTF-8 open nothing. Paths of any length open there.
     // With nullptr: closes the image, sets the disk count to 0 and the media
     // type to -1, and returns true.
     // Neither form changes the selected disk's size, offset, track table or

@@ -1,0 +1,78 @@
+# `cpack` in a release build makes the packages people install:
+# - on Linux, a .deb (the command in /usr/bin, its compressed manual page,
+#   the copyright file, Depends from dpkg-shlibdeps) and a .tar.gz with the
+#   same files under bin/ and share/ for other systems;
+# - for Windows, a .zip with vorbex.exe and the README.
+# They take the command only, never the reader's library and headers.
+set(CPACK_PACKAGE_NAME vorbex)
+set(CPACK_PACKAGE_VENDOR "the vorbex maintainers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+# Lines of at most 80 characters, as Debian's package descriptions want.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "vorbex reads a D88 floppy-disk image, gathers the sector data of tracks\n"
+    "5 to 152 of its first two disks, finds the embedded files in that data and\n"
+    "writes each one, unchanged, to a file of its own (ZT000, ZT001, ...) in the\n"
+    "current folder, printing each name.")
+set(VORBEX_PACKAGE_CONTACT "vorbex maintainers <maintainers@users.noreply.c-seed-5540e60f.example>"
+    CACHE STRING "The maintainer named in the packages")
+set(CPACK_PACKAGE_CONTACT "${VORBEX_PACKAGE_CONTACT}")
+# As Debian wants them, whatever the umask of whoever builds.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# One package of the components listed, per generator.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/packaging-per-generator.cmake)
+
+if(WIN32)
+    # The .zip holds vorbex.exe and the README side by side, in a folder
+    # vorbex-VERSION-win64.
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_COMPONENTS_ALL vorbex_zip)
+    install(TARGETS vorbex RUNTIME DESTINATION . COMPONENT vorbex_zip EXCLUDE_FROM_ALL)
+    install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . COMPONENT vorbex_zip
+            EXCLUDE_FROM_ALL)
+elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    set(CPACK_GENERATOR DEB TGZ)
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_VERSION ${PROJECT_VERSION})
+    set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+    set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+    set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+    # Depends names the libraries the command links at run time. The GNU
+    # release build links none (driver/CMakeLists.txt), so it has none;
+    # any other build gets them from dpkg-shlibdeps.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+    # Debian's manual pages and changelogs are gzip'ed at the highest level,
+    # without a time stamp in the header.
+    find_program(VORBEX_GZIP gzip REQUIRED)
+    set(package_dir ${PROJECT_BINARY_DIR}/package)
+    string(TIMESTAMP VORBEX_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/changelog.Debian.in ${package_dir}/changelog.Debian
+                   @ONLY)
+    add_custom_command(
+        OUTPUT ${package_dir}/vorbex.1.gz ${package_dir}/changelog.Debian.gz
+        COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/docs/vorbex.1 ${package_dir}/vorbex.1
+        COMMAND ${VORBEX_GZIP} -9nf ${package_dir}/vorbex.1
+        COMMAND ${VORBEX_GZIP} -9nkf ${package_dir}/changelog.Debian
+        DEPENDS ${PROJECT_SOURCE_DIR}/docs/vorbex.1 ${package_dir}/changelog.Debian
+        VERBATIM)
+    add_custom_target(vorbex_package_files ALL
+        DEPENDS ${package_dir}/vorbex.1.gz ${package_dir}/changelog.Debian.gz)
+
+    install(FILES ${package_dir}/vorbex.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+            COMPONENT vorbex_package_docs EXCLUDE_FROM_ALL)
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/copyright ${PROJECT_SOURCE_DIR}/README.md
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vorbex
+            COMPONENT vorbex_package_docs EXCLUDE_FROM_ALL)
+    install(FILES ${package_dir}/changelog.Debian.gz
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vorbex
+            COMPONENT vorbex_debian EXCLUDE_FROM_ALL)
+    install(FILES ${PROJECT_SOURCE_DIR}/cmake/lintian-overrides
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME vorbex
+            COMPONENT vorbex_debian EXCLUDE_FROM_ALL)
+endif()
+
+include(CPack)
