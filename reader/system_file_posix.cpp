@@ -23,6 +23,30 @@ bool FitsOffset(std::uint64_t offset, std::size_t size) {
     return offset <= max && size <= max - offset;
 }
 
+// Fills `dest` by calls of `read(into, size, done)`, which reads at most
+// `size` bytes into `into` after `done` bytes have come, until it is full,
+// the file ends, or a call fails other than by a signal.
+template <typename ReadSome>
+ReadResult ReadFully(std::span<std::uint8_t> dest, ReadSome read) {
+    ReadResult result;
+    while (result.count < dest.size()) {
+        const ssize_t got =
+            read(dest.data() + result.count, dest.size() - result.count, result.count);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            result.error = LastError();
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        result.count += static_cast<std::size_t>(got);
+    }
+    return result;
+}
+
 }  // namespace
 
 SystemFile::~SystemFile() {
@@ -97,46 +121,18 @@ SystemFile SystemFile::CreateTemporary(std::error_code& error) {
 }
 
 ReadResult SystemFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) {
-    ReadResult result;
     if (!FitsOffset(offset, dest.size())) {
-        result.error = std::make_error_code(std::errc::value_too_large);
-        return result;
+        return {0, std::make_error_code(std::errc::value_too_large)};
     }
-    while (result.count < dest.size()) {
-        const ssize_t got = pread(fd_, dest.data() + result.count, dest.size() - result.count,
-                                  static_cast<off_t>(offset + result.count));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            result.error = LastError();
-            break;
-        }
-        if (got == 0) {
-            break;
-        }
-        result.count += static_cast<std::size_t>(got);
-    }
-    return result;
+    return ReadFully(dest, [&](std::uint8_t* into, std::size_t size, std::size_t done) {
+        return pread(fd_, into, size, static_cast<off_t>(offset + done));
+    });
 }
 
 ReadResult SystemFile::Read(std::span<std::uint8_t> dest) {
-    ReadResult result;
-    while (result.count < dest.size()) {
-        const ssize_t got = read(fd_, dest.data() + result.count, dest.size() - result.count);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            result.error = LastError();
-            break;
-        }
-        if (got == 0) {
-            break;
-        }
-        result.count += static_cast<std::size_t>(got);
-    }
-    return result;
+    return ReadFully(dest, [&](std::uint8_t* into, std::size_t size, std::size_t) {
+        return read(fd_, into, size);
+    });
 }
 
 std::error_code SystemFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) {

@@ -70,6 +70,31 @@ DWORD Chunk(std::size_t size) {
     return size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
 }
 
+// Fills `dest` by calls of `read(into, size, done, &got)`, which reads at
+// most `size` bytes into `into` after `done` bytes have come, until it is
+// full, the file ends, or a call fails. The end of a file read at an offset,
+// and the writer of a pipe closing its end, are ends, not failures.
+template <typename ReadSome>
+ReadResult ReadFully(std::span<std::uint8_t> dest, ReadSome read) {
+    ReadResult result;
+    while (result.count < dest.size()) {
+        DWORD got = 0;
+        if (!read(dest.data() + result.count, Chunk(dest.size() - result.count), result.count,
+                  &got)) {
+            const DWORD failure = GetLastError();
+            if (failure != ERROR_HANDLE_EOF && failure != ERROR_BROKEN_PIPE) {
+                result.error = Win32Error(failure);
+            }
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        result.count += got;
+    }
+    return result;
+}
+
 }  // namespace
 
 SystemFile::~SystemFile() {
@@ -141,45 +166,16 @@ SystemFile SystemFile::CreateTemporary(std::error_code& error) {
 }
 
 ReadResult SystemFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) {
-    ReadResult result;
-    while (result.count < dest.size()) {
-        OVERLAPPED at = At(offset + result.count);
-        DWORD got = 0;
-        if (!ReadFile(handle_, dest.data() + result.count, Chunk(dest.size() - result.count), &got,
-                      &at)) {
-            const DWORD failure = GetLastError();
-            if (failure != ERROR_HANDLE_EOF) {
-                result.error = Win32Error(failure);
-            }
-            break;
-        }
-        if (got == 0) {
-            break;
-        }
-        result.count += got;
-    }
-    return result;
+    return ReadFully(dest, [&](std::uint8_t* into, DWORD size, std::size_t done, DWORD* got) {
+        OVERLAPPED at = At(offset + done);
+        return ReadFile(handle_, into, size, got, &at);
+    });
 }
 
 ReadResult SystemFile::Read(std::span<std::uint8_t> dest) {
-    ReadResult result;
-    while (result.count < dest.size()) {
-        DWORD got = 0;
-        if (!ReadFile(handle_, dest.data() + result.count, Chunk(dest.size() - result.count), &got,
-                      nullptr)) {
-            // The writer of a pipe closing its end is the end of the stream.
-            const DWORD failure = GetLastError();
-            if (failure != ERROR_BROKEN_PIPE && failure != ERROR_HANDLE_EOF) {
-                result.error = Win32Error(failure);
-            }
-            break;
-        }
-        if (got == 0) {
-            break;
-        }
-        result.count += got;
-    }
-    return result;
+    return ReadFully(dest, [&](std::uint8_t* into, DWORD size, std::size_t, DWORD* got) {
+        return ReadFile(handle_, into, size, got, nullptr);
+    });
 }
 
 std::error_code SystemFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) {
