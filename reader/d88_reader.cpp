@@ -165,11 +165,14 @@ int D88Reader::ReadTrackIds(int track, std::span<SectorId> ids) {
     // A sector count of 0 does not end the listing; only the room in `ids`
     // or the end of the file does.
     for (int i = 0; stored < ids.size(); ++i) {
-        const TrackIndex::SectorHeader* header = walk.Next();
+        const TrackIndex::Entry* header = walk.Next();
         if (header == nullptr) {
             break;
         }
-        ids[stored++] = SectorId{header->c, header->h, header->r, header->n};
+        const std::uint32_t id = header->id;
+        ids[stored++] =
+            SectorId{static_cast<std::uint8_t>(id), static_cast<std::uint8_t>(id >> 8),
+                     static_cast<std::uint8_t>(id >> 16), static_cast<std::uint8_t>(id >> 24)};
         if (i == header->sectorCount - 1) {
             break;
         }
@@ -183,9 +186,10 @@ int D88Reader::ReadSector(int track, int c, int h, int r, int n, std::span<std::
         return 0;
     }
     const int len = static_cast<int>(std::min<std::size_t>(dest.size(), kMaxLength));
+    const std::uint64_t id = TrackIndex::Id(c, h, r, n);
     TrackIndex::Walk walk(*trackIndex, *file, start);
     for (int i = 0;; ++i) {
-        const TrackIndex::SectorHeader* header = walk.Next();
+        const TrackIndex::Entry* header = walk.Next();
         if (header == nullptr) {
             return 0;
         }
@@ -193,12 +197,10 @@ int D88Reader::ReadSector(int track, int c, int h, int r, int n, std::span<std::
         if (sectorCount == 0) {
             return 0;
         }
-        if (header->c == c && header->h == h && header->r == r && header->n == n) {
-            const int dataSize = header->dataSize;
-            const int count = std::min(dataSize, len);
+        if (header->id == id) {
+            const int count = std::min(static_cast<int>(header->dataSize), len);
             const std::span<std::uint8_t> data = dest.first(static_cast<std::size_t>(count));
-            const std::size_t got = trackIndex->Data(*file, start, i, walk.DataPosition(),
-                                                     static_cast<std::size_t>(dataSize), data);
+            const std::size_t got = trackIndex->Data(*file, start, i, *header, data);
             // Data cut off by the end of the file still takes its room, so
             // later sectors keep their place; it reads as zeros.
             std::fill(data.begin() + static_cast<std::ptrdiff_t>(got), data.end(), std::uint8_t{0});

@@ -105,6 +105,8 @@ std::uint32_t ReadCache::Find(std::uint64_t page) {
         if (tablePage_[at] == page) {
             lastPage_ = page;
             lastSlot_ = tableSlot_[at];
+            lastData_ = memory_.data() + lastSlot_ * kPageSize;
+            lastLength_ = Length(page);
             return lastSlot_;
         }
     }
@@ -179,26 +181,30 @@ bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
             kept += bytes % kPageSize != 0 ? 1 : 0;
         }
     }
-    bool again = false;
     for (std::size_t i = 0; i < kept; ++i) {
-        again = FetchedBefore(page + i) || again;
+        if (FetchedBefore(page + i)) {
+            ++refetched_;
+        }
         const auto slot = static_cast<std::uint32_t>(head_ + i);
         slotPage_[slot] = page + i;
         Map(page + i, slot);
     }
     head_ += kept;
     nextPage_ = page + kept;
-    if (again && active_ < pages_) {
-        // The ring went round before a page was wanted again. The next
-        // fetches take the new slots, and what the ring holds stays.
+    if (refetched_ > kFirstRun && active_ < pages_) {
+        // The ring went round before pages were wanted again, more than a
+        // few (reading an ordinary image fetches again the odd page that
+        // counting the disks fetched). The next fetches take the new slots,
+        // and what the ring holds stays.
         head_ = active_;
         active_ = std::min(2 * active_, pages_);
+        refetched_ = 0;
         Rebuild();
     }
     return kept > 0;
 }
 
-std::size_t ReadCache::ReadAt(std::int64_t pos, std::span<std::uint8_t> dest) {
+std::size_t ReadCache::ReadThrough(std::int64_t pos, std::span<std::uint8_t> dest) {
     if (memory_.data() == nullptr || pos < 0) {
         return 0;
     }

@@ -8,15 +8,16 @@
 // ahead, more the longer the run goes on, so an image read in order costs
 // few, large reads; a jump elsewhere fetches only the pages it needs.
 //
-// The ring starts at a quarter of its size and doubles whenever it has to
-// fetch a page again that it had fetched before: an image read once, in
-// order, touches no more memory than that quarter, and one whose reads come
-// back to the same places gets room for them.
+// The ring starts at a quarter of its size and doubles whenever it has had
+// to fetch again more than a few pages that it had fetched before: an image
+// read once, in order, touches no more memory than that quarter, and one
+// whose reads come back to the same places gets room for them.
 #ifndef VORBEX_READER_READ_CACHE_H
 #define VORBEX_READER_READ_CACHE_H
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <system_error>
@@ -38,7 +39,16 @@ class ReadCache {
     // Copies the bytes at image position `pos` on into `dest` and returns how
     // many it copied: fewer at the end of the image, on a read failure, or
     // for a position that cannot be an image position.
-    std::size_t ReadAt(std::int64_t pos, std::span<std::uint8_t> dest);
+    std::size_t ReadAt(std::int64_t pos, std::span<std::uint8_t> dest) {
+        // Most reads fall in the page the last one ended in.
+        const auto at = static_cast<std::uint64_t>(pos);
+        if (pos >= 0 && at / kPageSize == lastPage_ &&
+            at % kPageSize + dest.size() <= lastLength_) {
+            std::memcpy(dest.data(), lastData_ + at % kPageSize, dest.size());
+            return dest.size();
+        }
+        return ReadThrough(pos, dest);
+    }
 
     // The first failure of a read (not the end of the image); clear when
     // there was none.
@@ -47,6 +57,7 @@ class ReadCache {
   private:
     static constexpr std::uint32_t kNoSlot = UINT32_MAX;
 
+    std::size_t ReadThrough(std::int64_t pos, std::span<std::uint8_t> dest);
     std::uint32_t Find(std::uint64_t page);
     // The bytes page `page` holds: all of them but at the end of the image.
     std::size_t Length(std::uint64_t page) const;
@@ -76,11 +87,14 @@ class ReadCache {
     // the ring first drops a page.
     std::unique_ptr<PageMemory> fetched_;
     bool remembering_ = false;
+    std::size_t refetched_ = 0;            // pages fetched again since the ring last grew
     std::size_t head_ = 0;                 // the slot the next fetch fills
     std::uint64_t nextPage_ = 0;           // the page after the last fetch
     std::size_t readAhead_ = 0;            // pages a run fetches next
     std::uint64_t lastPage_ = UINT64_MAX;  // the page of the last hit
     std::uint32_t lastSlot_ = kNoSlot;
+    const std::uint8_t* lastData_ = nullptr;  // its bytes
+    std::size_t lastLength_ = 0;
     // The end of the image once a fetch has reached it.
     std::uint64_t end_ = UINT64_MAX;
     std::error_code error_;

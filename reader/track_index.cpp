@@ -1,6 +1,7 @@
 #include "track_index.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vorbex {
 
@@ -13,47 +14,52 @@ void TrackIndex::Clear() {
     keptData_ = 0;
 }
 
-TrackIndex::Track& TrackIndex::Find(std::int64_t start) {
-    if (start != lastStart_) {
-        auto found = where_.find(start);
-        if (found == where_.end()) {
-            if (trackCount_ >= kMaxTracks) {
-                Clear();
-            }
-            if (trackCount_ % kTracksABlock == 0) {
-                blocks_.push_back(std::make_unique<Block>());
-            }
-            found = where_.emplace(start, trackCount_++).first;
-        }
-        lastStart_ = start;
-        last_ = found->second;
+std::uint64_t TrackIndex::Id(int c, int h, int r, int n) {
+    if (((c | h | r | n) & ~0xFF) != 0) {
+        return UINT64_MAX;
     }
-    return (*blocks_[last_ / kTracksABlock])[last_ % kTracksABlock];
+    return static_cast<std::uint32_t>(c | h << 8 | r << 16) | static_cast<std::uint32_t>(n) << 24;
 }
 
-const TrackIndex::SectorHeader* TrackIndex::Walk::ReadNext() {
+void TrackIndex::FindAnother(std::int64_t start) {
+    auto found = where_.find(start);
+    if (found == where_.end()) {
+        if (trackCount_ >= kMaxTracks) {
+            Clear();
+        }
+        if (trackCount_ % kTracksABlock == 0) {
+            blocks_.push_back(std::make_unique_for_overwrite<Block>());
+        }
+        found = where_.emplace(start, trackCount_++).first;
+    }
+    lastStart_ = start;
+    last_ = found->second;
+}
+
+const TrackIndex::Entry* TrackIndex::Walk::ReadNext() {
+    // The header follows the data of the one before.
+    const std::int64_t pos = last_ == nullptr ? start_ : last_->dataPos + last_->dataSize;
     std::uint8_t bytes[kHeaderSize];
-    if (cache_.ReadAt(pos_, bytes) < kHeaderSize) {
+    if (cache_.ReadAt(pos, bytes) < kHeaderSize) {
         return nullptr;
     }
-    SectorHeader* header = &past_;
+    Entry* entry = &past_;
     if (i_ == track_.count && track_.count < kMaxHeaders) {
-        header = &track_.headers[static_cast<std::size_t>(track_.count++)];
+        entry = &track_.entries[static_cast<std::size_t>(track_.count++)];
     }
-    *header = {bytes[0],
-               bytes[1],
-               bytes[2],
-               bytes[3],
-               static_cast<std::uint16_t>(bytes[4] | bytes[5] << 8),
-               static_cast<std::uint16_t>(bytes[14] | bytes[15] << 8)};
-    return header;
+    entry->id = static_cast<std::uint32_t>(Id(bytes[0], bytes[1], bytes[2], bytes[3]));
+    entry->sectorCount = static_cast<std::uint16_t>(bytes[4] | bytes[5] << 8);
+    entry->dataSize = static_cast<std::uint16_t>(bytes[14] | bytes[15] << 8);
+    entry->dataPos = pos + static_cast<std::int64_t>(kHeaderSize);
+    return entry;
 }
 
-std::size_t TrackIndex::Data(ReadCache& cache, std::int64_t start, int i, std::int64_t pos,
-                             std::size_t dataSize, std::span<std::uint8_t> dest) {
+std::size_t TrackIndex::KeptData(ReadCache& cache, std::int64_t start, int i, const Entry& entry,
+                                 std::span<std::uint8_t> dest) {
+    const std::int64_t pos = entry.dataPos;
     // Only a small part of a large sector is kept: a whole sector, or most
     // of it, is read again from the cache with the track around it.
-    const bool keep = 2 * dest.size() <= dataSize && i < 256;
+    const bool keep = 2 * dest.size() <= entry.dataSize && i < 256;
     const std::uint64_t key = static_cast<std::uint64_t>(start) << 8 | static_cast<unsigned>(i);
     if (keep && !kept_.empty()) {
         const auto found = kept_.find(key);

@@ -24,6 +24,9 @@ namespace vorbex {
 class TrackIndex {
   public:
     static constexpr std::size_t kHeaderSize = 16;
+    // The `id` of an Entry for C, H, R and N; never equal to one when any of
+    // them is not a byte.
+    static std::uint64_t Id(int c, int h, int r, int n);
     // Headers kept a track: as many as a listing of IDs asks for. A walk
     // past them reads the further headers each time.
     static constexpr int kMaxHeaders = 16;
@@ -33,16 +36,19 @@ class TrackIndex {
     // Bytes of sector data kept in all.
     static constexpr std::size_t kMaxKeptData = std::size_t{5} << 19;  // 2.5 MiB
 
-    // The fields of a sector header the reader looks at.
-    struct SectorHeader {
-        std::uint8_t c, h, r, n;
+    // A sector header as the reader looks at it: the ID (C, H, R and N from
+    // the low byte of `id` up), the sector count and the data size, and where
+    // the data begins in the image.
+    struct Entry {
+        std::uint32_t id;
         std::uint16_t sectorCount;
         std::uint16_t dataSize;
+        std::int64_t dataPos;
     };
 
     struct Track {
         int count = 0;  // headers kept
-        std::array<SectorHeader, kMaxHeaders> headers;
+        std::array<Entry, kMaxHeaders> entries;
     };
 
     // A walk over the sector headers of the track whose first header is at
@@ -50,46 +56,51 @@ class TrackIndex {
     class Walk {
       public:
         Walk(TrackIndex& index, ReadCache& cache, std::int64_t start)
-            : cache_(cache), track_(index.Find(start)), pos_(start) {}
+            : cache_(cache), track_(index.Find(start)), start_(start) {}
 
         // The next header, or nullptr when it is cut short.
-        const SectorHeader* Next() {
+        const Entry* Next() {
             ++i_;
-            const SectorHeader* header =
-                i_ < track_.count ? &track_.headers[static_cast<std::size_t>(i_)] : ReadNext();
-            if (header != nullptr) {
-                dataPos_ = pos_ + static_cast<std::int64_t>(kHeaderSize);
-                pos_ = dataPos_ + header->dataSize;
-            }
-            return header;
+            last_ = i_ < track_.count ? &track_.entries[static_cast<std::size_t>(i_)] : ReadNext();
+            return last_;
         }
-        // Which header Next gave last (0 for the first), and where its data
-        // begins.
+        // Which header Next gave last: 0 for the first.
         int Index() const { return i_; }
-        std::int64_t DataPosition() const { return dataPos_; }
 
       private:
-        const SectorHeader* ReadNext();
+        const Entry* ReadNext();
 
         ReadCache& cache_;
         Track& track_;
-        std::int64_t pos_;
-        std::int64_t dataPos_ = 0;
+        std::int64_t start_;
         int i_ = -1;
-        SectorHeader past_{};  // a header past the kept ones
+        const Entry* last_ = nullptr;
+        Entry past_{};  // a header past the kept ones
     };
 
-    // Reads the first `dest.size()` of the `dataSize` data bytes of sector
-    // `i` of the track at `start`, which begin at `pos`. Returns how many it
-    // read.
-    std::size_t Data(ReadCache& cache, std::int64_t start, int i, std::int64_t pos,
-                     std::size_t dataSize, std::span<std::uint8_t> dest);
+    // Reads the first `dest.size()` of the data bytes of `entry`, sector `i`
+    // of the track at `start`. Returns how many it read.
+    std::size_t Data(ReadCache& cache, std::int64_t start, int i, const Entry& entry,
+                     std::span<std::uint8_t> dest) {
+        if (kept_.empty() && 2 * dest.size() > entry.dataSize) {
+            return cache.ReadAt(entry.dataPos, dest);
+        }
+        return KeptData(cache, start, i, entry, dest);
+    }
 
     // Forgets every track: the image they came from is gone.
     void Clear();
 
   private:
-    Track& Find(std::int64_t start);
+    Track& Find(std::int64_t start) {
+        if (start != lastStart_) {
+            FindAnother(start);
+        }
+        return (*blocks_[last_ / kTracksABlock])[last_ % kTracksABlock];
+    }
+    void FindAnother(std::int64_t start);
+    std::size_t KeptData(ReadCache& cache, std::int64_t start, int i, const Entry& entry,
+                         std::span<std::uint8_t> dest);
 
     // Tracks in blocks that never move, since walks hold on to them.
     static constexpr std::size_t kTracksABlock = 32;
