@@ -94,7 +94,7 @@ bool D88Reader::OpenSource(std::unique_ptr<ImageSource> source) {
     std::uint8_t header[kDiskHeaderSize];
     while (count < kMaxDisks) {
         offsets[count] = static_cast<std::int32_t>(offset);
-        if (opened->ReadAt(offset, header) < sizeof header) {
+        if (opened->ReadPast(offset, header) < sizeof header) {
             break;
         }
         ++count;
@@ -127,7 +127,7 @@ bool D88Reader::SelectDisk(int index) {
     // have shrunk since, the missing part reads as zeros (absent tracks).
     std::uint8_t header[kDiskHeaderSize] = {};
     diskOffset = diskOffsets[index];
-    file->ReadAt(diskOffset, header);
+    file->ReadPast(diskOffset, header);
 
     for (int t = 0; t < kTrackCount; ++t) {
         trackOffsets[t] = LeSigned32(header + kTrackTableOffset + 4 * t);

@@ -24,7 +24,8 @@ ReadCache::ReadCache(std::unique_ptr<ImageSource> source, std::size_t pages)
     : source_(std::move(source)),
       pages_(std::max<std::size_t>(pages, 1)),
       active_(std::max<std::size_t>(pages_ / 4, 1)),
-      memory_(pages_ * kPageSize) {
+      memory_(pages_ * kPageSize),
+      readAhead_(kFirstRun) {
     if (memory_.data() == nullptr) {
         error_ = std::make_error_code(std::errc::not_enough_memory);
         return;
@@ -143,6 +144,15 @@ bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
         readAhead_ = std::clamp(readAhead_ * 2, kFirstRun, kLongestRun);
     }
     count = std::min(count, std::max<std::size_t>(active_ / 4, 1));
+    // A page that failed when it was needed is not asked for again: on a
+    // failing disk every attempt may take seconds.
+    if (page == failedPage_ && error_) {
+        return false;
+    }
+    // A fetch that only reads ahead stops short of a page where one failed.
+    if (page < failedPage_ && failedPage_ - page < count) {
+        count = std::max<std::size_t>(failedPage_ - page, 1);
+    }
     // A page already held is not fetched again, nor is anything after it.
     for (std::size_t i = 1; i < count; ++i) {
         if (Find(page + i) != kNoSlot) {
@@ -172,10 +182,13 @@ bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
     if (bytes < into.size()) {
         if (got.error) {
             // A page cut short by a failure is dropped: the rest of it is
-            // not the end of the image.
-            if (!error_) {
+            // not the end of the image. A failure past the pages the read
+            // needs, where the fetch only read ahead, is no failure yet: the
+            // read that needs those bytes will meet it.
+            if (!error_ && kept < wanted) {
                 error_ = got.error;
             }
+            failedPage_ = std::min(failedPage_, page + kept);
         } else {
             end_ = page * kPageSize + bytes;
             kept += bytes % kPageSize != 0 ? 1 : 0;
@@ -191,17 +204,26 @@ bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
     }
     head_ += kept;
     nextPage_ = page + kept;
-    if (refetched_ > kFirstRun && active_ < pages_) {
-        // The ring went round before pages were wanted again, more than a
-        // few (reading an ordinary image fetches again the odd page that
-        // counting the disks fetched). The next fetches take the new slots,
-        // and what the ring holds stays.
+    if (refetched_ > 0 && active_ < pages_) {
+        // The ring went round before a page was wanted again. The next
+        // fetches take the new slots, and what the ring holds stays.
         head_ = active_;
         active_ = std::min(2 * active_, pages_);
         refetched_ = 0;
         Rebuild();
     }
     return kept > 0;
+}
+
+std::size_t ReadCache::ReadPast(std::int64_t pos, std::span<std::uint8_t> dest) {
+    if (pos < 0) {
+        return 0;
+    }
+    const ReadResult got = source_->ReadAt(static_cast<std::uint64_t>(pos), dest);
+    if (got.count < dest.size() && got.error && !error_) {
+        error_ = got.error;
+    }
+    return std::min(got.count, dest.size());
 }
 
 std::size_t ReadCache::ReadThrough(std::int64_t pos, std::span<std::uint8_t> dest) {

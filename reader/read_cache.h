@@ -8,10 +8,10 @@
 // ahead, more the longer the run goes on, so an image read in order costs
 // few, large reads; a jump elsewhere fetches only the pages it needs.
 //
-// The ring starts at a quarter of its size and doubles whenever it has had
-// to fetch again more than a few pages that it had fetched before: an image
-// read once, in order, touches no more memory than that quarter, and one
-// whose reads come back to the same places gets room for them.
+// The ring starts at a quarter of its size and doubles whenever it has to
+// fetch a page again that it had fetched before: an image read once, in
+// order, touches no more memory than that quarter, and one whose reads come
+// back to the same places gets room for them.
 #ifndef VORBEX_READER_READ_CACHE_H
 #define VORBEX_READER_READ_CACHE_H
 
@@ -49,6 +49,11 @@ class ReadCache {
         }
         return ReadThrough(pos, dest);
     }
+
+    // Reads like ReadAt but straight from the image, keeping nothing: for
+    // the lone reads of disk headers, which the ring would only have to
+    // fetch again when the tracks around them are read.
+    std::size_t ReadPast(std::int64_t pos, std::span<std::uint8_t> dest);
 
     // The first failure of a read (not the end of the image); clear when
     // there was none.
@@ -90,11 +95,13 @@ class ReadCache {
     std::size_t refetched_ = 0;            // pages fetched again since the ring last grew
     std::size_t head_ = 0;                 // the slot the next fetch fills
     std::uint64_t nextPage_ = 0;           // the page after the last fetch
-    std::size_t readAhead_ = 0;            // pages a run fetches next
+    std::size_t readAhead_;                // pages a fetch takes next
     std::uint64_t lastPage_ = UINT64_MAX;  // the page of the last hit
     std::uint32_t lastSlot_ = kNoSlot;
     const std::uint8_t* lastData_ = nullptr;  // its bytes
     std::size_t lastLength_ = 0;
+    // The lowest page a fetch failed at, which reading ahead keeps clear of.
+    std::uint64_t failedPage_ = UINT64_MAX;
     // The end of the image once a fetch has reached it.
     std::uint64_t end_ = UINT64_MAX;
     std::error_code error_;

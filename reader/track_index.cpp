@@ -6,10 +6,9 @@
 namespace vorbex {
 
 void TrackIndex::Clear() {
-    blocks_.clear();
-    trackCount_ = 0;
-    where_.clear();
-    lastStart_ = -1;
+    starts_.fill(-1);
+    last_ = 0;
+    next_ = 0;
     kept_.clear();
     keptData_ = 0;
 }
@@ -22,18 +21,16 @@ std::uint64_t TrackIndex::Id(int c, int h, int r, int n) {
 }
 
 void TrackIndex::FindAnother(std::int64_t start) {
-    auto found = where_.find(start);
-    if (found == where_.end()) {
-        if (trackCount_ >= kMaxTracks) {
-            Clear();
+    for (std::size_t i = 0; i < kMaxTracks; ++i) {
+        if (starts_[i] == start) {
+            last_ = i;
+            return;
         }
-        if (trackCount_ % kTracksABlock == 0) {
-            blocks_.push_back(std::make_unique_for_overwrite<Block>());
-        }
-        found = where_.emplace(start, trackCount_++).first;
     }
-    lastStart_ = start;
-    last_ = found->second;
+    last_ = next_;
+    next_ = (next_ + 1) % kMaxTracks;
+    starts_[last_] = start;
+    tracks_[last_].count = 0;
 }
 
 const TrackIndex::Entry* TrackIndex::Walk::ReadNext() {

@@ -1,18 +1,17 @@
-// The tracks the reader has walked, by position.
+// The tracks the reader has walked last, by position.
 //
 // Listing a track's IDs walks its headers, and so does every sector read on
 // it; several track-table entries, even of different disks, may point at the
-// same track. Keeping each track's headers makes every walk after the first
-// cost no reads. Sectors whose data is much larger than the part that is
-// read (a track spread thin over the image) also keep that part: reading it
-// again could cost a read for each sector, while the rest of the track is of
-// no use.
+// same track. Keeping the headers of the last 64 tracks makes every walk of
+// one of them after the first cost no reads. Sectors whose data is much
+// larger than the part that is read (a track spread thin over the image)
+// also keep that part, whichever track they are on: reading it again could
+// cost a read for each sector, while the rest of the track is of no use.
 #ifndef VORBEX_READER_TRACK_INDEX_H
 #define VORBEX_READER_TRACK_INDEX_H
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -30,9 +29,9 @@ class TrackIndex {
     // Headers kept a track: as many as a listing of IDs asks for. A walk
     // past them reads the further headers each time.
     static constexpr int kMaxHeaders = 16;
-    // Tracks kept, more than the two disks a command loads have; past that
-    // the index starts afresh.
-    static constexpr std::size_t kMaxTracks = 1024;
+    // Tracks kept: the last ones walked. A track visited again after this
+    // many others is walked again through the cache.
+    static constexpr std::size_t kMaxTracks = 64;
     // Bytes of sector data kept in all.
     static constexpr std::size_t kMaxKeptData = std::size_t{5} << 19;  // 2.5 MiB
 
@@ -88,28 +87,26 @@ class TrackIndex {
         return KeptData(cache, start, i, entry, dest);
     }
 
+    TrackIndex() { Clear(); }
+
     // Forgets every track: the image they came from is gone.
     void Clear();
 
   private:
     Track& Find(std::int64_t start) {
-        if (start != lastStart_) {
+        if (start != starts_[last_]) {
             FindAnother(start);
         }
-        return (*blocks_[last_ / kTracksABlock])[last_ % kTracksABlock];
+        return tracks_[last_];
     }
     void FindAnother(std::int64_t start);
     std::size_t KeptData(ReadCache& cache, std::int64_t start, int i, const Entry& entry,
                          std::span<std::uint8_t> dest);
 
-    // Tracks in blocks that never move, since walks hold on to them.
-    static constexpr std::size_t kTracksABlock = 32;
-    using Block = std::array<Track, kTracksABlock>;
-    std::vector<std::unique_ptr<Block>> blocks_;
-    std::size_t trackCount_ = 0;
-    std::unordered_map<std::int64_t, std::size_t> where_;  // track start -> tracks_
-    std::int64_t lastStart_ = -1;
-    std::size_t last_ = 0;
+    std::array<std::int64_t, kMaxTracks> starts_;  // each track's first header; -1 for none
+    std::array<Track, kMaxTracks> tracks_;
+    std::size_t last_ = 0;  // the track walked last
+    std::size_t next_ = 0;  // the one a new track takes, round and round
     // Kept data by track start and sector, the sector in the low byte.
     std::unordered_map<std::uint64_t, std::vector<std::uint8_t>> kept_;
     std::size_t keptData_ = 0;
