@@ -40,6 +40,9 @@ class ReadCache {
     // many it copied: fewer at the end of the image, on a read failure, or
     // for a position that cannot be an image position.
     std::size_t ReadAt(std::int64_t pos, std::span<std::uint8_t> dest) {
+        if (dest.empty()) {
+            return 0;
+        }
         // Most reads fall in the page the last one ended in.
         const auto at = static_cast<std::uint64_t>(pos);
         if (pos >= 0 && at / kPageSize == lastPage_ &&
