@@ -1,7 +1,6 @@
 #include "read_cache.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 namespace vorbex {
@@ -138,17 +137,17 @@ bool ReadCache::FetchedBefore(std::uint64_t page) {
 }
 
 bool ReadCache::Fetch(std::uint64_t page, std::size_t wanted) {
+    // A page that failed when it was needed is not asked for again: on a
+    // failing disk every attempt may take seconds.
+    if (page == failedPage_ && error_) {
+        return false;
+    }
     const bool carriesOn = page >= nextPage_ && page - nextPage_ <= readAhead_;
     std::size_t count = std::max(wanted, readAhead_);
     if (carriesOn) {
         readAhead_ = std::clamp(readAhead_ * 2, kFirstRun, kLongestRun);
     }
     count = std::min(count, std::max<std::size_t>(active_ / 4, 1));
-    // A page that failed when it was needed is not asked for again: on a
-    // failing disk every attempt may take seconds.
-    if (page == failedPage_ && error_) {
-        return false;
-    }
     // A fetch that only reads ahead stops short of a page where one failed.
     if (page < failedPage_ && failedPage_ - page < count) {
         count = std::max<std::size_t>(failedPage_ - page, 1);
