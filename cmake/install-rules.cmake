@@ -14,7 +14,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/docs/vorbex.1 DESTINATION ${CMAKE_INSTALL_MA
         COMPONENT vorbex_manual)
 
 set(VORBEX_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/vorbex)
-install(TARGETS d88_reader EXPORT vorbexTargets
+# The reader reaches the system through the platform library, which goes
+# with it.
+install(TARGETS d88_reader vorbex_platform EXPORT vorbexTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT vorbex_development
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/reader/include/vorbex

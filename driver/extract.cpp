@@ -22,7 +22,7 @@ bool ExtractEmbeddedFiles(const ImageBuffer& buffer, std::int32_t& counter, Cons
         console.PrintLine(name);
         if (const std::error_code error =
                 WriteFileWhole(name, bytes.subspan(file.offset, file.length))) {
-            console.WriteError(WriteFailureMessage(name, error));
+            console.WriteMessage(WriteFailureMessage(name, error));
             allWritten = false;
         }
     }

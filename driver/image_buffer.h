@@ -8,6 +8,7 @@
 #include <span>
 
 #include "embedded_files.h"
+#include "page_memory.h"
 
 namespace vorbex {
 
@@ -20,22 +21,22 @@ class ImageBuffer {
     static constexpr std::size_t kSize = kBlockSize * kBlockCount;
 
     // A zeroed buffer, or nullptr when its memory cannot be had.
-    [[nodiscard]] static std::unique_ptr<ImageBuffer> Create();
+    [[nodiscard]] static std::unique_ptr<ImageBuffer> Create() {
+        std::unique_ptr<ImageBuffer> buffer(new ImageBuffer);
+        return buffer->memory_.data() != nullptr ? std::move(buffer) : nullptr;
+    }
 
-    ~ImageBuffer();
-    ImageBuffer(const ImageBuffer&) = delete;
-    ImageBuffer& operator=(const ImageBuffer&) = delete;
-
-    std::span<std::uint8_t, kSize> Bytes() { return std::span<std::uint8_t, kSize>(bytes_, kSize); }
+    std::span<std::uint8_t, kSize> Bytes() {
+        return std::span<std::uint8_t, kSize>(memory_.data(), kSize);
+    }
     std::span<const std::uint8_t, kSize> Bytes() const {
-        return std::span<const std::uint8_t, kSize>(bytes_, kSize);
+        return std::span<const std::uint8_t, kSize>(memory_.data(), kSize);
     }
 
   private:
-    ImageBuffer(std::uint8_t* bytes, std::size_t mapped) : bytes_(bytes), mapped_(mapped) {}
+    ImageBuffer() : memory_(kSize) {}
 
-    std::uint8_t* bytes_;
-    std::size_t mapped_;  // the length of its own mapping; 0 when it came from calloc
+    PageMemory memory_;
 };
 
 }  // namespace vorbex

@@ -6,21 +6,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <new>
-#include <string>
 #include <string_view>
 #include <system_error>
-#include <vector>
 
 #include "console.h"
 #include "extract.h"
 #include "image_buffer.h"
-#include "interrupt_cleanup.h"
+#include "interrupts.h"
 #include "load_disk.h"
 #include "messages.h"
 #include "vorbex/d88_reader.h"
-#include "wtf8_encode.h"
 
 namespace {
 
@@ -35,7 +33,12 @@ namespace {
     std::_Exit(1);
 }
 
-int Run(int argc, char** argv) {
+// The image's path comes as the system has it: bytes on POSIX, UTF-16 on
+// Windows, where the narrow form would go through the ANSI code page and a
+// name that does not fit it would be changed (best fit, or '?') and might
+// then name another file.
+template <typename Char>
+int Run(int argc, Char** argv) {
     std::set_new_handler(OnOutOfMemory);
     vorbex::InstallInterruptCleanup();
     vorbex::Console console;
@@ -43,14 +46,15 @@ int Run(int argc, char** argv) {
         console.WriteError(vorbex::UsageMessage());
         return 1;
     }
+    const std::filesystem::path image(argv[1]);
     vorbex::D88Reader reader;
-    if (!reader.Open(argv[1])) {
+    if (!reader.Open(image)) {
         console.WriteError(vorbex::OpenFailureMessage());
         return 1;
     }
     const std::unique_ptr<vorbex::ImageBuffer> buffer = vorbex::ImageBuffer::Create();
     if (!buffer) {
-        console.WriteError(vorbex::OutOfMemoryMessage());
+        console.WriteMessage(vorbex::OutOfMemoryMessage());
         return 1;
     }
 
@@ -58,7 +62,7 @@ int Run(int argc, char** argv) {
     bool succeeded = true;
     // A disk whose load met a failed read is not scanned: its files would
     // hold the wrong bytes. Files from an earlier disk stay.
-    std::error_code readError = reader.GetReadError();
+    vorbex::ReadError readError = reader.GetReadError();
     const int disks = std::min(reader.GetDiskCount(), vorbex::kMaxDisksLoaded);
     for (int disk = 0; disk < disks && !readError; ++disk) {
         vorbex::LoadDisk(reader, disk, *buffer);
@@ -68,11 +72,11 @@ int Run(int argc, char** argv) {
         }
     }
     if (readError) {
-        console.WriteError(vorbex::ReadFailureMessage(argv[1], readError));
+        console.WriteMessage(vorbex::ReadFailureMessage(image, readError));
         succeeded = false;
     }
     if (const std::error_code error = console.Finish()) {
-        console.WriteError(vorbex::StdoutFailureMessage(error));
+        console.WriteMessage(vorbex::StdoutFailureMessage(error));
         succeeded = false;
     }
     return succeeded ? 0 : 1;
@@ -81,24 +85,8 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 #ifdef _WIN32
-// Windows hands a narrow main its arguments in the ANSI code page, where a
-// name that does not fit is changed (best fit, or '?') and may then name
-// another file. wmain gets them as the UTF-16 they are, and passes them on
-// as WTF-8, the reader's narrow form of any name Windows can hold.
 int wmain(int argc, wchar_t** argv) {
-    // The copies below are the run's first allocations.
-    std::set_new_handler(OnOutOfMemory);
-    std::vector<std::string> arguments;
-    std::vector<char*> pointers;
-    for (int i = 0; i < argc; ++i) {
-        const std::wstring_view argument(argv[i]);
-        arguments.push_back(vorbex::EncodeWtf8(std::u16string(argument.begin(), argument.end())));
-    }
-    for (std::string& argument : arguments) {
-        pointers.push_back(argument.data());
-    }
-    pointers.push_back(nullptr);
-    return Run(argc, pointers.data());
+    return Run(argc, argv);
 }
 #else
 int main(int argc, char** argv) {

@@ -1,29 +1,14 @@
 #include "messages.h"
 
-#include "vorbex/d88_reader.h"
+#include "image_file.h"
+#include "output.h"
 
 namespace vorbex {
 
 namespace {
 
-std::string Line(std::string_view text) {
-    std::string line = "vorbex: ";
-    line.append(text);
-    line.push_back('\n');
-    return line;
-}
-
-// The system's words for a failure, or ours for the reader's own.
-std::string Reason(std::error_code error) {
-    if (error == ReaderErrc::kStreamTooLong) {
-        return "a pipe or device is read only up to its first " +
-               std::to_string(D88Reader::kStreamLimit >> 20) + " MiB";
-    }
-    return error.message();
-}
-
-std::string Failure(std::string_view what, std::error_code error) {
-    return Line(std::string(what) + ": " + Reason(error));
+std::string Failure(const std::string& what, std::error_code error) {
+    return "vorbex: " + what + ": " + ReasonText(error) + "\n";
 }
 
 }  // namespace
@@ -41,11 +26,20 @@ std::string WriteFailureMessage(std::string_view name, std::error_code error) {
     return Failure("cannot write " + std::string(name), error);
 }
 
-std::string ReadFailureMessage(std::string_view image, std::error_code error) {
-    if (error == std::errc::not_enough_memory) {
+std::string ReadFailureMessage(const std::filesystem::path& image, const ReadError& error) {
+    const std::string what = "cannot read " + DisplayName(image);
+    if (error.inCopy) {
+        return Failure(what + ": cannot make a temporary copy in " + DisplayName(TemporaryFolder()),
+                       error.reason);
+    }
+    if (error.reason == std::errc::not_enough_memory) {
         return std::string(OutOfMemoryMessage());
     }
-    return Failure("cannot read " + std::string(image), error);
+    if (error.reason == std::errc::file_too_large) {
+        return "vorbex: " + what + ": a pipe or device is read only up to its first " +
+               std::to_string(D88Reader::kStreamLimit >> 20) + " MiB\n";
+    }
+    return Failure(what, error.reason);
 }
 
 std::string StdoutFailureMessage(std::error_code error) {

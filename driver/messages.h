@@ -2,9 +2,12 @@
 #ifndef VORBEX_DRIVER_MESSAGES_H
 #define VORBEX_DRIVER_MESSAGES_H
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <system_error>
+
+#include "vorbex/d88_reader.h"
 
 namespace vorbex {
 
@@ -15,18 +18,20 @@ std::string UsageMessage();
 // the terminal's character set.
 std::string OpenFailureMessage();
 
-// "vorbex: cannot write NAME: REASON" and a newline.
+// The rest are UTF-8 text, each a line.
+// "vorbex: cannot write NAME: REASON".
 std::string WriteFailureMessage(std::string_view name, std::error_code error);
 
-// "vorbex: cannot read IMAGE: REASON" and a newline; "vorbex: out of memory"
-// when that was the reason.
-std::string ReadFailureMessage(std::string_view image, std::error_code error);
+// "vorbex: cannot read IMAGE: REASON", where a failure to copy a pipe or
+// device names the folder of the copy; "vorbex: out of memory" when that was
+// the reason.
+std::string ReadFailureMessage(const std::filesystem::path& image, const ReadError& error);
 
-// "vorbex: cannot write standard output: REASON" and a newline.
+// "vorbex: cannot write standard output: REASON".
 std::string StdoutFailureMessage(std::error_code error);
 
-// "vorbex: out of memory" and a newline. A view of a constant, so that it can
-// be printed when nothing more can be allocated.
+// "vorbex: out of memory". A view of a constant, so that it can be printed
+// when nothing more can be allocated.
 std::string_view OutOfMemoryMessage();
 
 }  // namespace vorbex

@@ -5,10 +5,10 @@
 // calls run on a D88Reader over that file and, side by side, on a plain
 // reading of the same bytes in memory (ExpectedReader below). Every answer
 // and every byte handed back must agree, so besides memory errors the fuzzer
-// finds any place where the reader's cache of pages, tracks and sector data
+// finds any place where the reader's ring of pages and its memo of tracks and sector data
 // returns other bytes than the file holds, and any write past what a call
-// reports. The reader's cache is made small for some inputs, so that it
-// wraps around.
+// reports. The reader's ring is made small for some inputs, so that it wraps
+// around.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "image_source.h"
 #include "memory_file.h"
+#include "reader_seam.h"
 #include "vorbex/d88_reader.h"
 
 namespace {
@@ -28,6 +30,11 @@ namespace {
 using vorbex::D88Reader;
 using Bytes = std::vector<std::uint8_t>;
 
+constexpr int kMaxDisks = 64;
+constexpr int kTrackCount = 164;
+constexpr int kDiskHeaderSize = 0x2B0;
+constexpr int kSectorHeaderSize = 16;
+constexpr int kDiskNameSize = 17;
 constexpr int kDiskSizeOffset = 0x1C;
 constexpr int kMediaTypeOffset = 0x1B;
 constexpr int kTrackTableOffset = 0x20;
@@ -70,7 +77,7 @@ class ExpectedReader {
             return;
         }
         std::int64_t offset = 0;
-        while (diskCount_ < D88Reader::kMaxDisks && Readable(offset, D88Reader::kDiskHeaderSize)) {
+        while (diskCount_ < kMaxDisks && Readable(offset, kDiskHeaderSize)) {
             diskOffsets_[diskCount_++] = static_cast<std::int32_t>(offset);
             offset += Le32(image_.data() + offset + kDiskSizeOffset);
             if (offset > std::numeric_limits<std::int32_t>::max()) {
@@ -96,12 +103,12 @@ class ExpectedReader {
         }
         diskOffset_ = diskOffsets_[index];
         const std::uint8_t* header = image_.data() + diskOffset_;
-        for (int t = 0; t < D88Reader::kTrackCount; ++t) {
+        for (int t = 0; t < kTrackCount; ++t) {
             trackOffsets_[t] = static_cast<std::int32_t>(Le32(header + kTrackTableOffset + 4 * t));
         }
         mediaType_ = header[kMediaTypeOffset];
         diskSize_ = static_cast<std::int32_t>(Le32(header + kDiskSizeOffset));
-        for (int i = 0; i < D88Reader::kDiskNameSize - 1 && header[i] != 0; ++i) {
+        for (int i = 0; i < kDiskNameSize - 1 && header[i] != 0; ++i) {
             diskName_.push_back(static_cast<char>(header[i]));
         }
         return true;
@@ -118,11 +125,11 @@ class ExpectedReader {
             return 0;
         }
         int stored = 0;
-        for (int i = 0; stored + 4 <= len && Readable(pos, D88Reader::kSectorHeaderSize); ++i) {
+        for (int i = 0; stored + 4 <= len && Readable(pos, kSectorHeaderSize); ++i) {
             const std::uint8_t* header = image_.data() + pos;
             std::copy_n(header, 4, ids->begin() + stored);
             stored += 4;
-            pos += D88Reader::kSectorHeaderSize + Le16(header + kDataSizeOffset);
+            pos += kSectorHeaderSize + Le16(header + kDataSizeOffset);
             if (i == Le16(header + kSectorCountOffset) - 1) {
                 break;
             }
@@ -137,14 +144,14 @@ class ExpectedReader {
         if (pos < 0) {
             return 0;
         }
-        for (int i = 0; Readable(pos, D88Reader::kSectorHeaderSize); ++i) {
+        for (int i = 0; Readable(pos, kSectorHeaderSize); ++i) {
             const std::uint8_t* header = image_.data() + pos;
             const int sectorCount = Le16(header + kSectorCountOffset);
             if (sectorCount == 0) {
                 return 0;
             }
             const int dataSize = Le16(header + kDataSizeOffset);
-            pos += D88Reader::kSectorHeaderSize;
+            pos += kSectorHeaderSize;
             if (header[0] == c && header[1] == h && header[2] == r && header[3] == n) {
                 const int count = std::min(dataSize, len);
                 for (int k = 0; k < count; ++k) {
@@ -193,7 +200,7 @@ class ExpectedReader {
     }
 
     std::int64_t TrackPosition(int track) const {
-        if (!open_ || track < 0 || track >= D88Reader::kTrackCount || diskOffset_ < 0) {
+        if (!open_ || track < 0 || track >= kTrackCount || diskOffset_ < 0) {
             return -1;
         }
         const std::int32_t offset = trackOffsets_[track];
@@ -206,10 +213,10 @@ class ExpectedReader {
     std::span<const std::uint8_t> image_;
     bool open_ = false;
     int diskCount_ = 0;
-    std::int32_t diskOffsets_[D88Reader::kMaxDisks] = {};
+    std::int32_t diskOffsets_[kMaxDisks] = {};
     std::int32_t diskOffset_ = -1;
     std::int32_t diskSize_ = 0;
-    std::int32_t trackOffsets_[D88Reader::kTrackCount] = {};
+    std::int32_t trackOffsets_[kTrackCount] = {};
     int mediaType_ = -1;
     std::string diskName_;
     int firstSector_ = 1;
@@ -290,12 +297,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> image(data + 1 + callBytes, size - 1 - callBytes);
     file.Write(image.data(), image.size());
 
-    // Caches of one, two and three pages wrap around within a few reads;
-    // the default one hardly ever with inputs of this size.
-    constexpr std::size_t kCacheBytes[] = {4096, 8192, 12288, 65536, D88Reader::kDefaultCacheBytes};
-    D88Reader reader(kCacheBytes[size % std::size(kCacheBytes)]);
+    // Rings of one, two and three pages wrap around within a few reads; the
+    // reader's own one hardly ever with inputs of this size.
+    constexpr std::size_t kRingPages[] = {1, 2, 3, 16, vorbex::ImageCache::kRingPages};
+    const std::size_t ringPages = kRingPages[size % std::size(kRingPages)];
+    const auto open = [&](D88Reader& reader) {
+        return vorbex::ReaderSeam::Open(
+            reader, vorbex::OpenImageFile(file.path(), D88Reader::kStreamLimit), ringPages);
+    };
+    D88Reader reader;
     ExpectedReader expected(image);
-    Check("Open", 1, reader.Open(file.path().c_str()));
+    Check("Open", 1, open(reader));
     expected.Open(true);
     CheckState(reader, expected);
 
@@ -357,11 +369,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 5:
-                Check("Open(nullptr)", 1, reader.Open(nullptr));
+                Check("Open()", 1, reader.Open());
                 expected.Open(false);
                 break;
             case 6:
-                Check("Open again", 1, reader.Open(file.path().c_str()));
+                Check("Open again", 1, open(reader));
                 expected.Open(true);
                 break;
             default:

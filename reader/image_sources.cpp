@@ -1,83 +1,99 @@
-#include "image_sources.h"
-
 #include <algorithm>
 #include <array>
 
-#include "vorbex/d88_reader.h"
+#include "image_source.h"
 
 namespace vorbex {
 
 namespace {
 
-// What one read of the stream takes.
-constexpr std::size_t kStreamChunk = 64 * 1024;
+class FileSource : public ImageSource {
+  public:
+    explicit FileSource(ImageFile file) : file_(std::move(file)) {}
+    ReadResult ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) override {
+        return file_.ReadAt(offset, dest);
+    }
+
+  private:
+    ImageFile file_;
+};
+
+// A pipe, FIFO, socket or character device gives its bytes once, in order,
+// while the reader jumps about: the whole stream is taken into a copy first.
+class StreamSource : public ImageSource {
+  public:
+    StreamSource(ImageFile stream, std::uint64_t limit)
+        : stream_(std::move(stream)), limit_(limit) {}
+
+    ReadResult ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) override {
+        if (!copied_) {
+            failure_ = CopyAll();
+            copied_ = true;
+        }
+        // A stream that could not be taken whole is not read at all: what it
+        // gave is not the image.
+        if (failure_ || offset >= size_) {
+            return {0, failure_};
+        }
+        const auto room =
+            static_cast<std::size_t>(std::min<std::uint64_t>(dest.size(), size_ - offset));
+        ReadResult got = copy_.ReadAt(offset, dest.first(room));
+        inCopy_ = inCopy_ || got.error;
+        return got;
+    }
+
+    bool FailedInCopy() const override { return inCopy_; }
+
+  private:
+    std::error_code CopyAll() {
+        std::error_code error;
+        copy_ = ImageFile::CreateUnnamed(TemporaryFolder(), error);
+        inCopy_ = static_cast<bool>(error);
+        std::array<std::uint8_t, 64 * 1024> chunk;
+        while (!error) {
+            // At the limit the stream is too long unless it ends right there;
+            // the byte that tells is not kept.
+            const auto want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), limit_ - size_));
+            const ReadResult got =
+                stream_.Read(std::span(chunk).first(std::max<std::size_t>(want, 1)));
+            if (want == 0) {
+                return got.error       ? got.error
+                       : got.count > 0 ? std::make_error_code(std::errc::file_too_large)
+                                       : std::error_code();
+            }
+            error = copy_.WriteAt(size_, std::span(chunk).first(got.count));
+            inCopy_ = static_cast<bool>(error);
+            size_ += got.count;
+            if (!error && (got.error || got.count < want)) {
+                return got.error;
+            }
+        }
+        return error;
+    }
+
+    ImageFile stream_;
+    ImageFile copy_;
+    std::uint64_t limit_;
+    std::uint64_t size_ = 0;  // bytes taken from the stream into the copy
+    bool copied_ = false;
+    bool inCopy_ = false;
+    std::error_code failure_;
+};
 
 }  // namespace
 
-std::error_code StreamSource::TakeAll() {
+std::unique_ptr<ImageSource> OpenImageFile(const std::filesystem::path& path,
+                                           std::uint64_t streamLimit) {
     std::error_code error;
-    spool_ = SystemFile::CreateTemporary(error);
+    ImageFile file = ImageFile::Open(path, error);
     if (error) {
-        return error;
-    }
-    std::array<std::uint8_t, kStreamChunk> chunk;
-    for (;;) {
-        const auto want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), limit_ - taken_));
-        if (want == 0) {
-            // At the limit: the stream is too long unless it ends right here.
-            // The byte that tells is not kept.
-            std::uint8_t probe = 0;
-            const ReadResult got = stream_.Read(std::span(&probe, 1));
-            if (got.error) {
-                return got.error;
-            }
-            return got.count > 0 ? make_error_code(ReaderErrc::kStreamTooLong) : std::error_code();
-        }
-        const ReadResult got = stream_.Read(std::span(chunk).first(want));
-        if (const std::error_code failed =
-                spool_.WriteAt(taken_, std::span(chunk).first(got.count))) {
-            return failed;
-        }
-        taken_ += got.count;
-        if (got.error) {
-            return got.error;
-        }
-        if (got.count < want) {
-            return {};
-        }
-    }
-}
-
-ReadResult StreamSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) {
-    if (!taken_all_) {
-        failure_ = TakeAll();
-        taken_all_ = true;
-    }
-    // A stream that could not be taken whole is not read at all: what it
-    // gave is not the image.
-    if (failure_) {
-        return {0, failure_};
-    }
-    if (offset >= taken_) {
-        return {};
-    }
-    return spool_.ReadAt(offset, dest.first(static_cast<std::size_t>(
-                                     std::min<std::uint64_t>(dest.size(), taken_ - offset))));
-}
-
-OpenedImage OpenImageFile(const char* path, std::uint64_t streamLimit) {
-    OpenedImage opened;
-    SystemFile file = SystemFile::OpenForReading(path, opened.error);
-    if (opened.error) {
-        return opened;
+        return nullptr;
     }
     if (file.IsRandomAccess()) {
-        opened.source = std::make_unique<FileSource>(std::move(file));
-    } else {
-        opened.source = std::make_unique<StreamSource>(std::move(file), streamLimit);
+        return std::make_unique<FileSource>(std::move(file));
     }
-    return opened;
+    return std::make_unique<StreamSource>(std::move(file), streamLimit);
 }
 
 }  // namespace vorbex

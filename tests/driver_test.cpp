@@ -6,6 +6,7 @@
 #include "d88_builder.h"
 #include "extract.h"
 #include "load_disk.h"
+#include "reader_seam.h"
 #include "test_support.h"
 
 namespace vorbex {
@@ -181,19 +182,22 @@ TEST_F(LoaderTest, LoadStopsAtAFailedReadWhichTheReaderReports) {
     const Bytes image = build::BuildDisk(disk);
     int failed = 0;
     D88Reader reader;
-    ASSERT_TRUE(reader.OpenSource(std::make_unique<FailingImage>(image, image.size() / 2, failed)));
+    ASSERT_TRUE(
+        ReaderSeam::Open(reader, std::make_unique<FailingImage>(image, image.size() / 2, failed)));
     EXPECT_FALSE(reader.GetReadError());
     const std::size_t loaded = LoadDisk(reader, 0, *buffer_);
-    EXPECT_EQ(reader.GetReadError(), std::errc::io_error);
+    EXPECT_EQ(reader.GetReadError().reason, std::errc::io_error);
     EXPECT_LT(loaded, image.size() / 2);
     // Once when reading ahead, once when the load needs it.
     EXPECT_LE(failed, 2) << "the load goes on after the failure";
 
     // The same bytes cut off there instead load up to the cut, with no error.
     D88Reader cut;
-    ASSERT_TRUE(cut.OpenSource(std::make_unique<FailingImage>(
-        Bytes(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(image.size() / 2)),
-        image.size(), failed)));
+    ASSERT_TRUE(ReaderSeam::Open(
+        cut,
+        std::make_unique<FailingImage>(
+            Bytes(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(image.size() / 2)),
+            image.size(), failed)));
     EXPECT_GE(LoadDisk(cut, 0, *buffer_), loaded);
     EXPECT_FALSE(cut.GetReadError());
 }

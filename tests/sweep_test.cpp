@@ -21,6 +21,7 @@
 #include "extract.h"
 #include "image_buffer.h"
 #include "load_disk.h"
+#include "reader_seam.h"
 #include "sample_layouts.h"
 #include "test_support.h"
 #include "vorbex/d88_reader.h"
@@ -139,7 +140,7 @@ class DamagedImage : public ImageSource {
 // as the command does it.
 Outcome RunInProcess(const Bytes& sample, const Case& c) {
     D88Reader reader;
-    EXPECT_TRUE(reader.OpenSource(std::make_unique<DamagedImage>(sample, c))) << c.label;
+    EXPECT_TRUE(ReaderSeam::Open(reader, std::make_unique<DamagedImage>(sample, c))) << c.label;
     const std::unique_ptr<ImageBuffer> made = ImageBuffer::Create();
     ImageBuffer& buffer = *made;
     Outcome files;

@@ -3,56 +3,46 @@
 #include <cerrno>
 #include <cstdio>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "output.h"
 
 namespace vorbex {
 
-namespace {
-
-bool StdoutIsTerminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stdout)) != 0;
-#else
-    return isatty(STDOUT_FILENO) != 0;
-#endif
-}
-
-}  // namespace
-
 Console::Console() : flushEachLine_(!StdoutIsTerminal()) {}
-
-void Console::NoteStdoutFailure() {
-    if (!stdoutError_) {
-        // Some C libraries fail a stream without saying why.
-        stdoutError_ = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
-    }
-}
 
 void Console::PrintLine(std::string_view line) {
     errno = 0;
     if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() ||
         std::fputc('\n', stdout) == EOF || (flushEachLine_ && std::fflush(stdout) != 0)) {
-        NoteStdoutFailure();
+        NoteFailure();
     }
 }
 
-void Console::WriteError(std::string_view text) {
+void Console::FlushStdout() {
     errno = 0;
-    if (std::fflush(stdout) != 0) {
-        NoteStdoutFailure();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        NoteFailure();
     }
-    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+void Console::NoteFailure() {
+    // Some C libraries fail a stream without saying why.
+    if (!stdoutError_) {
+        stdoutError_ = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+    }
+}
+
+void Console::WriteError(std::string_view bytes) {
+    FlushStdout();
+    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+}
+
+void Console::WriteMessage(std::string_view text) {
+    FlushStdout();
+    WriteErrorText(text);
 }
 
 std::error_code Console::Finish() {
-    errno = 0;
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        NoteStdoutFailure();
-    }
+    FlushStdout();
     return stdoutError_;
 }
 

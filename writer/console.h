@@ -20,17 +20,21 @@ class Console {
     // every file it left.
     void PrintLine(std::string_view line);
 
-    // Writes `text`, as it is, to standard error, after what standard output
-    // holds so far, so that the two read in order when they go to the same
-    // place.
-    void WriteError(std::string_view text);
+    // Writes `bytes` as they are to standard error, after what standard
+    // output holds so far, so that the two read in order when they go to the
+    // same place.
+    void WriteError(std::string_view bytes);
+
+    // The same for UTF-8 text, which a Windows console shows as characters.
+    void WriteMessage(std::string_view text);
 
     // Flushes standard output. The first failure of any of its lines, if
     // there was one.
     [[nodiscard]] std::error_code Finish();
 
   private:
-    void NoteStdoutFailure();
+    void FlushStdout();
+    void NoteFailure();
 
     bool flushEachLine_;
     std::error_code stdoutError_;

@@ -2,23 +2,9 @@
 
 #include <cerrno>
 #include <chrono>
-#include <system_error>
 
-#include "interrupt_cleanup.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <process.h>
-#include <sys/stat.h>
-
-#include <filesystem>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
-#endif
+#include "interrupts.h"
+#include "output.h"
 
 namespace vorbex {
 
@@ -33,59 +19,17 @@ std::error_code Errno(int error) {
     return {error, std::generic_category()};
 }
 
-#ifdef _WIN32
-int CreateExclusive(const char* path) {
-    return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-}
-long WriteSome(int fd, const std::uint8_t* data, std::size_t size) {
-    const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
-    return _write(fd, data, chunk);
-}
-int CloseFile(int fd) {
-    return _close(fd);
-}
-// The C library's rename does not replace an existing file on Windows.
-std::error_code RenameOnto(const std::string& from, const std::string& to) {
-    std::error_code failure;
-    std::filesystem::rename(from, to, failure);
-    return failure;
-}
-long ProcessId() {
-    return _getpid();
-}
-#else
-int CreateExclusive(const char* path) {
-    return open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-}
-long WriteSome(int fd, const std::uint8_t* data, std::size_t size) {
-    return static_cast<long>(write(fd, data, size));
-}
-int CloseFile(int fd) {
-    return close(fd);
-}
-std::error_code RenameOnto(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0 ? std::error_code() : Errno(errno);
-}
-long ProcessId() {
-    return static_cast<long>(getpid());
-}
-#endif
-
 // Writes everything or returns the errno of the failure.
-int WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const long done = WriteSome(fd, data, size);
-        if (done < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
+int WriteAll(int fd, std::span<const std::uint8_t> data) {
+    while (!data.empty()) {
+        const long done = WriteSome(fd, data.data(), data.size());
+        if (done < 0 && errno == EINTR) {
+            continue;
         }
-        if (done == 0) {
-            return EIO;
+        if (done <= 0) {
+            return done < 0 ? errno : EIO;
         }
-        data += done;
-        size -= static_cast<std::size_t>(done);
+        data = data.subspan(static_cast<std::size_t>(done));
     }
     return 0;
 }
@@ -110,26 +54,18 @@ std::uint64_t RunSeed() {
            reinterpret_cast<std::uintptr_t>(&local);
 }
 
-void AppendHex(std::string& text, std::uint64_t value) {
-    for (int shift = 60; shift >= 0; shift -= 4) {
-        text.push_back("0123456789abcdef"[(value >> shift) & 0xF]);
-    }
-}
-
 }  // namespace
 
 std::string TemporaryName(const std::string& name, int attempt) {
     // Fixed for the run; taken once, as asking for the pid is a system call.
     static const long pid = ProcessId();
     static const std::uint64_t seed = RunSeed();
-    std::string temp = ".vorbex-";
-    temp.append(name);
-    temp.push_back('.');
-    temp.append(std::to_string(pid));
-    temp.push_back('-');
-    AppendHex(temp, Mix(seed + static_cast<std::uint64_t>(attempt)));
-    temp.append(".tmp");
-    return temp;
+    std::string temp = ".vorbex-" + name + "." + std::to_string(pid) + "-";
+    const std::uint64_t hex = Mix(seed + static_cast<std::uint64_t>(attempt));
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        temp.push_back("0123456789abcdef"[(hex >> shift) & 0xF]);
+    }
+    return temp + ".tmp";
 }
 
 std::error_code WriteFileWhole(const std::string& name, std::span<const std::uint8_t> data) {
@@ -155,8 +91,7 @@ std::error_code WriteFileWhole(const std::string& name, std::span<const std::uin
     if (fd < 0) {
         return Errno(EEXIST);
     }
-
-    int error = WriteAll(fd, data.data(), data.size());
+    int error = WriteAll(fd, data);
     // A failed close can mean the data never reached the disk (NFS, quotas):
     // such a file cannot be trusted.
     if (CloseFile(fd) != 0 && error == 0) {

@@ -14,7 +14,7 @@ namespace vorbex {
 // replaced, not written through). On failure the temporary file is removed
 // and the system's reason comes back. While the temporary file exists it is
 // the one marked for removal should the run be cut short
-// (interrupt_cleanup.h).
+// (platform/interrupts.h).
 [[nodiscard]] std::error_code WriteFileWhole(const std::string& name,
                                              std::span<const std::uint8_t> data);
 

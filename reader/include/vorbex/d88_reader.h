@@ -7,32 +7,21 @@
 //
 // Every field of the image is untrusted. The reader never reads or writes
 // outside the caller's buffers, never acts on bytes it could not read, and
-// keeps its memory bounded whatever the image's size fields claim. Failures
-// are reported only through return values.
+// takes all its memory when an image is opened, whatever the image's size
+// fields claim. Failures are reported only through return values.
 #ifndef VORBEX_D88_READER_H
 #define VORBEX_D88_READER_H
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <system_error>
-#include <type_traits>
-
-#include "vorbex/image_source.h"
 
 namespace vorbex {
 
-class ReadCache;
-class TrackIndex;
-
-// The reader's own reasons for a failed read, besides the system's.
-enum class ReaderErrc {
-    // The image comes from a pipe or device and a read needs more of it
-    // than D88Reader::kStreamLimit.
-    kStreamTooLong = 1,
-};
-const std::error_category& ReaderCategory();
-std::error_code make_error_code(ReaderErrc error);
+class ImageCache;
+class TrackMemo;
 
 // A sector ID as it stands in a sector header: C, H, R, N, one byte each.
 struct SectorId {
@@ -41,55 +30,50 @@ struct SectorId {
     std::uint8_t r;
     std::uint8_t n;
 };
-static_assert(sizeof(SectorId) == 4);
+
+// A failed read of the open image.
+struct ReadError {
+    // The system's reason, or file_too_large for a pipe or device that goes
+    // on past D88Reader::kStreamLimit. Clear while no read has failed.
+    std::error_code reason;
+    // True when the failure struck the temporary copy that a pipe or device
+    // is read through, not the image itself.
+    bool inCopy = false;
+
+    explicit operator bool() const { return static_cast<bool>(reason); }
+};
 
 class D88Reader {
   public:
     static constexpr int kMaxDisks = 64;
     static constexpr int kTrackCount = 164;
-    static constexpr int kDiskHeaderSize = 0x2B0;
-    static constexpr int kSectorHeaderSize = 16;
     static constexpr int kDiskNameSize = 17;
-    // A pipe, FIFO or character device is read as it comes and kept in an
-    // unnamed temporary file; a read that needs more of it than this fails.
+    // A pipe, FIFO or character device is read whole, at the first read, into
+    // an unnamed temporary file in $TMPDIR (or /tmp), up to this many bytes.
     static constexpr std::uint64_t kStreamLimit = std::uint64_t{256} << 20;
-    // What the reader keeps of an image it has read, by default.
-    static constexpr std::size_t kDefaultCacheBytes = std::size_t{8} << 20;
 
-    // `cacheBytes` bounds the memory that keeps what has been read of the
-    // image (at least one 4 KiB page is kept).
-    explicit D88Reader(std::size_t cacheBytes = kDefaultCacheBytes);
+    D88Reader();
     ~D88Reader();
     D88Reader(const D88Reader&) = delete;
     D88Reader& operator=(const D88Reader&) = delete;
 
-    // With a path: closes any image already open, opens `path` for binary
-    // reading and counts the disk images in it. False when the file cannot be
-    // opened (or is a folder); true otherwise, even when no complete disk
-    // header was found or a read failed, which GetReadError then tells. On
-    // Windows the path is UTF-8 (WTF-8 where a name holds a surrogate that is
-    // not half of a pair, as Windows allows), never the ANSI code page; bytes
-    // that are not WTF-8 open nothing. Paths of any length open there.
-    // With nullptr: closes the image, sets the disk count to 0 and the media
-    // type to -1, and returns true.
-    // Neither form changes the selected disk's size, offset, track table or
-    // name: track reads after a second Open use them until the next
-    // SelectDisk.
-    [[nodiscard]] bool Open(const char* path = nullptr);
-
-    // The same as Open(path) for an image that `source` supplies; false for
-    // a null source.
-    [[nodiscard]] bool OpenSource(std::unique_ptr<ImageSource> source);
+    // Closes any image already open, opens `path` for binary reading and
+    // counts the disk images in it. False when it cannot be opened (or is a
+    // folder); true otherwise, even when no complete disk header was found
+    // or a read failed, which GetReadError then tells.
+    [[nodiscard]] bool Open(const std::filesystem::path& path);
+    // Closes the image, sets the disk count to 0 and the media type to -1.
+    // Neither form of Open changes the selected disk's size, offset, track
+    // table or name: track reads use them until the next SelectDisk.
+    bool Open();
 
     int GetDiskCount() const { return diskCount; }
 
-    // The first failure to read the open image since it was opened: a
-    // system error, not_enough_memory, or ReaderErrc::kStreamTooLong. Clear
-    // when there was none; the end of the image is no failure. A read that
-    // fails stops a walk as the end of the image would, and sector data it
-    // could not get reads as zeros, so results after a failure are not the
-    // image's.
-    [[nodiscard]] std::error_code GetReadError() const;
+    // The first failed read of the open image since it was opened; the end
+    // of the image is no failure. A failed read stops a walk as the end of
+    // the image would and sector data it could not get reads as zeros, so
+    // results after a failure are not the image's.
+    [[nodiscard]] ReadError GetReadError() const;
 
     // Makes disk `index` (0-based) the selected one. False when no image is
     // open or the index is out of range; an open reader's earlier selection
@@ -131,13 +115,15 @@ class D88Reader {
                                   std::span<std::uint8_t> dest);
 
   private:
+    friend struct ReaderSeam;  // the tests' way to read other sources
+
+    void Start(std::unique_ptr<ImageCache> opened);
     // The file position of the track's first sector header, or -1 when the
     // track cannot be reached.
     std::int64_t TrackPosition(int track) const;
 
-    std::size_t cacheBytes;
-    std::unique_ptr<ReadCache> file;
-    std::unique_ptr<TrackIndex> trackIndex;
+    std::unique_ptr<ImageCache> cache;  // the open image; none when closed
+    std::unique_ptr<TrackMemo> trackMemo;
     int diskCount = 0;
     int firstSector = 1;
     int lastSector = 16;
@@ -150,8 +136,5 @@ class D88Reader {
 };
 
 }  // namespace vorbex
-
-template <>
-struct std::is_error_code_enum<vorbex::ReaderErrc> : std::true_type {};
 
 #endif  // VORBEX_D88_READER_H

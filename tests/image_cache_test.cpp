@@ -6,9 +6,8 @@
 #include <algorithm>
 #include <random>
 
-#include "read_cache.h"
+#include "image_cache.h"
 #include "test_support.h"
-#include "vorbex/d88_reader.h"
 
 namespace vorbex {
 namespace {
@@ -51,15 +50,14 @@ class MemoryImage : public ImageSource {
     int& reads_;
 };
 
-// The reader's own cache size.
-constexpr std::size_t kUsualPages = D88Reader::kDefaultCacheBytes / ReadCache::kPageSize;
+constexpr std::size_t kUsualPages = ImageCache::kRingPages;
 
-class ReadCacheTest : public ::testing::Test {
+class ImageCacheTest : public ::testing::Test {
   protected:
     void Create(const Bytes& contents, std::size_t pages = kUsualPages,
                 std::uint64_t failFrom = UINT64_MAX) {
         contents_ = contents;
-        file_ = std::make_unique<ReadCache>(
+        file_ = std::make_unique<ImageCache>(
             std::make_unique<MemoryImage>(contents_, failFrom, reads_), pages);
     }
 
@@ -81,13 +79,13 @@ class ReadCacheTest : public ::testing::Test {
 
     Bytes contents_;
     int reads_ = 0;
-    std::unique_ptr<ReadCache> file_;
+    std::unique_ptr<ImageCache> file_;
 };
 
 // The loader's pattern: every header of a track, then from the track's start
 // again for each sector, tracks one after another. Track sizes run from
 // a few bytes to more than a window, so the window both slides and jumps.
-TEST_F(ReadCacheTest, TrackWalksReadTheImageBytes) {
+TEST_F(ImageCacheTest, TrackWalksReadTheImageBytes) {
     Create(Scrambled(1100 * 1024));
     constexpr std::size_t kHeader = 16;
     std::int64_t track = 688;
@@ -109,7 +107,7 @@ TEST_F(ReadCacheTest, TrackWalksReadTheImageBytes) {
 }
 
 // A cache of one page, of three and of the usual size.
-class ScatteredReads : public ReadCacheTest, public ::testing::WithParamInterface<std::size_t> {};
+class ScatteredReads : public ImageCacheTest, public ::testing::WithParamInterface<std::size_t> {};
 
 TEST_P(ScatteredReads, ReadTheImageBytes) {
     Create(Scrambled(300 * 1024 + 77), GetParam());
@@ -138,7 +136,7 @@ TEST_P(ScatteredReads, ReadTheImageBytes) {
 
 INSTANTIATE_TEST_SUITE_P(CacheSizes, ScatteredReads, ::testing::Values(1, 3, kUsualPages));
 
-TEST_F(ReadCacheTest, EndOfImageKeepsWhatTheCacheHolds) {
+TEST_F(ImageCacheTest, EndOfImageKeepsWhatTheCacheHolds) {
     Create(Scrambled(100000));
     ExpectRead(99000, 1000);  // the window now ends with the file
     ExpectRead(100000, 16);
@@ -153,7 +151,7 @@ TEST_F(ReadCacheTest, EndOfImageKeepsWhatTheCacheHolds) {
     ExpectRead(0, 16);
 }
 
-TEST_F(ReadCacheTest, FailedReadIsNotTheEndOfTheImage) {
+TEST_F(ImageCacheTest, FailedReadIsNotTheEndOfTheImage) {
     Create(Scrambled(100000), kUsualPages, 50000);
     Bytes got(30000);
     EXPECT_EQ(file_->ReadAt(10000, got), got.size());
@@ -166,7 +164,7 @@ TEST_F(ReadCacheTest, FailedReadIsNotTheEndOfTheImage) {
     EXPECT_EQ(file_->ReadAt(60000, std::span(got).first(16)), 0u);
 }
 
-TEST_F(ReadCacheTest, HeldPagesAreNotFetchedAgain) {
+TEST_F(ImageCacheTest, HeldPagesAreNotFetchedAgain) {
     Create(Scrambled(2 * 1024 * 1024));
     // A walk over a track whose headers stand 64 KiB apart, then its data
     // read back in another order, many times over.

@@ -1,0 +1,164 @@
+#include <windows.h>
+
+#include <string>
+
+#include "image_file.h"
+
+namespace vorbex {
+
+namespace {
+
+std::error_code LastError() {
+    return {static_cast<int>(GetLastError()), std::system_category()};
+}
+
+HANDLE Handle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// A path whose full form does not fit MAX_PATH becomes that full form behind
+// \\?\, which the system takes at any length; shorter ones stay as they are,
+// with the classic handling of `/`, `.`, `..` and trailing dots and spaces.
+std::wstring LongPath(const std::wstring& path) {
+    if (StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\\\.\\") ||
+        StartsWith(path, L"\\??\\")) {
+        return path;
+    }
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(needed, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (needed == 0 || written == 0 || written >= needed || written < MAX_PATH) {
+        return path;
+    }
+    full.resize(written);
+    return StartsWith(full, L"\\\\") ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
+}
+
+OVERLAPPED At(std::uint64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+
+DWORD Chunk(std::size_t size) {
+    return size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+}
+
+// Fills `dest` by calls of `read(into, size, done, &got)` until it is full,
+// the file ends, or a call fails. The end of a file read at an offset, and
+// the writer of a pipe closing its end, are ends, not failures.
+template <typename ReadSome>
+ReadResult ReadFully(std::span<std::uint8_t> dest, ReadSome read) {
+    ReadResult result;
+    while (result.count < dest.size()) {
+        DWORD got = 0;
+        if (!read(dest.data() + result.count, Chunk(dest.size() - result.count), result.count,
+                  &got)) {
+            const DWORD failure = GetLastError();
+            if (failure != ERROR_HANDLE_EOF && failure != ERROR_BROKEN_PIPE) {
+                result.error = {static_cast<int>(failure), std::system_category()};
+            }
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        result.count += got;
+    }
+    return result;
+}
+
+}  // namespace
+
+void ImageFile::Close() {
+    if (handle_ != -1) {
+        CloseHandle(Handle(handle_));
+    }
+}
+
+ImageFile ImageFile::Open(const std::filesystem::path& path, std::error_code& error) {
+    ImageFile file;
+    if (path.empty()) {
+        error = std::make_error_code(std::errc::no_such_file_or_directory);
+        return file;
+    }
+    // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open.
+    HANDLE handle = CreateFileW(LongPath(path.native()).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = LastError();
+        return file;
+    }
+    file.handle_ = reinterpret_cast<std::intptr_t>(handle);
+    file.randomAccess_ = GetFileType(handle) == FILE_TYPE_DISK;
+    return file;
+}
+
+ImageFile ImageFile::CreateUnnamed(const std::filesystem::path& folder, std::error_code& error) {
+    ImageFile file;
+    // Created new under a name no other file has, and deleted by the system
+    // when its last handle goes, however the process ends.
+    for (unsigned attempt = 0; attempt < 100 && file.handle_ == -1; ++attempt) {
+        const std::wstring name =
+            LongPath((folder / ("vorbex-copy-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                std::to_string(GetTickCount64() + attempt) + ".tmp"))
+                         .native());
+        HANDLE handle =
+            CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            file.handle_ = reinterpret_cast<std::intptr_t>(handle);
+        } else if (GetLastError() != ERROR_FILE_EXISTS) {
+            error = LastError();
+            return file;
+        }
+    }
+    if (file.handle_ == -1) {
+        error = std::make_error_code(std::errc::file_exists);
+    }
+    file.randomAccess_ = true;
+    return file;
+}
+
+ReadResult ImageFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) {
+    return ReadFully(dest, [&](std::uint8_t* into, DWORD size, std::size_t done, DWORD* got) {
+        OVERLAPPED at = At(offset + done);
+        return ReadFile(Handle(handle_), into, size, got, &at);
+    });
+}
+
+ReadResult ImageFile::Read(std::span<std::uint8_t> dest) {
+    return ReadFully(dest, [&](std::uint8_t* into, DWORD size, std::size_t, DWORD* got) {
+        return ReadFile(Handle(handle_), into, size, got, nullptr);
+    });
+}
+
+std::error_code ImageFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) {
+    for (std::size_t done = 0; done < data.size();) {
+        OVERLAPPED at = At(offset + done);
+        DWORD wrote = 0;
+        if (!WriteFile(Handle(handle_), data.data() + done, Chunk(data.size() - done), &wrote,
+                       &at)) {
+            return LastError();
+        }
+        if (wrote == 0) {
+            return std::make_error_code(std::errc::io_error);
+        }
+        done += wrote;
+    }
+    return {};
+}
+
+std::filesystem::path TemporaryFolder() {
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    return length > 0 && length <= MAX_PATH ? std::filesystem::path(folder) : L".";
+}
+
+}  // namespace vorbex

@@ -1,0 +1,49 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "output.h"
+
+namespace vorbex {
+
+int CreateExclusive(const char* path) {
+    return open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
+long WriteSome(int fd, const std::uint8_t* data, std::size_t size) {
+    return static_cast<long>(write(fd, data, size));
+}
+
+int CloseFile(int fd) {
+    return close(fd);
+}
+
+std::error_code RenameOnto(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0
+               ? std::error_code()
+               : std::error_code(errno, std::generic_category());
+}
+
+long ProcessId() {
+    return static_cast<long>(getpid());
+}
+
+bool StdoutIsTerminal() {
+    return isatty(STDOUT_FILENO) != 0;
+}
+
+void WriteErrorText(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+std::string DisplayName(const std::filesystem::path& path) {
+    return path.native();
+}
+
+std::string ReasonText(std::error_code error) {
+    return error.message();
+}
+
+}  // namespace vorbex

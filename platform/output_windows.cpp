@@ -1,0 +1,87 @@
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <cstdio>
+
+#include "output.h"
+
+namespace vorbex {
+
+namespace {
+
+// Text in code page `from` as code page `to`; a character that is not
+// valid there becomes U+FFFD.
+std::wstring Widen(std::string_view text, UINT codePage) {
+    const int size = static_cast<int>(text.size());
+    std::wstring wide(
+        static_cast<std::size_t>(MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0)),
+        L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+std::string Utf8(std::wstring_view wide) {
+    const int size = static_cast<int>(wide.size());
+    std::string text(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), size,
+                                                                  nullptr, 0, nullptr, nullptr)),
+                     '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), static_cast<int>(text.size()),
+                        nullptr, nullptr);
+    return text;
+}
+
+}  // namespace
+
+int CreateExclusive(const char* path) {
+    return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+
+long WriteSome(int fd, const std::uint8_t* data, std::size_t size) {
+    return _write(fd, data, size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size));
+}
+
+int CloseFile(int fd) {
+    return _close(fd);
+}
+
+// The C library's rename does not replace an existing file on Windows.
+std::error_code RenameOnto(const std::string& from, const std::string& to) {
+    std::error_code failure;
+    std::filesystem::rename(from, to, failure);
+    return failure;
+}
+
+long ProcessId() {
+    return _getpid();
+}
+
+bool StdoutIsTerminal() {
+    return _isatty(_fileno(stdout)) != 0;
+}
+
+void WriteErrorText(std::string_view text) {
+    HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(console, &mode)) {
+        std::fwrite(text.data(), 1, text.size(), stderr);
+        return;
+    }
+    const std::wstring wide = Widen(text, CP_UTF8);
+    std::fflush(stderr);
+    DWORD written = 0;
+    WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+}
+
+std::string DisplayName(const std::filesystem::path& path) {
+    return Utf8(path.native());
+}
+
+// The C library's and the system's words come in the ANSI code page.
+std::string ReasonText(std::error_code error) {
+    return Utf8(Widen(error.message(), CP_ACP));
+}
+
+}  // namespace vorbex
