@@ -184,35 +184,54 @@ std::vector<std::uint8_t> MakeSharedSparse(int tracks, std::uint8_t n) {
     return BuildImage(disks);
 }
 
-// One disk of 148 different sparse tracks, and a second disk whose header
-// lies right after the first's, with a track table that points at the same
-// tracks: the second disk loads everything the first loaded, from the same
-// bytes.
+// Two disks that load the same sectors. A track offset counts from its own
+// disk's header and may not pass the disk's size, which is the step to the
+// next disk, so the first disk cannot point at the second disk's tracks; but
+// a sector's data may run on past the end of its disk. Disk 1 holds 148
+// tracks of 16 sectors of 16 KiB (N = 0, stored R 16 to 1), the k-th sectors
+// of all tracks side by side; each track of disk 0 is one sector header
+// (R 17) whose data runs on to the first header of the same track of disk 1.
 std::vector<std::uint8_t> MakeCrossDisk() {
-    constexpr std::uint16_t kDataSize = 16384;
-    constexpr std::size_t kTrackBytes = 16 * (kSectorHeaderSize + kDataSize);
+    constexpr std::size_t kTracks = kLastLoaded - kFirstLoaded + 1;
+    constexpr std::size_t kDataSize = 16384;
+    constexpr std::size_t kStride = kSectorHeaderSize + kDataSize;  // from one k to the next
+    constexpr std::size_t kSecond = kDiskHeaderSize + kTracks * kSectorHeaderSize;
+    constexpr std::size_t kFirstTrack = kSecond + kDiskHeaderSize;
+    std::vector<std::uint8_t> image(kFirstTrack + 15 * kStride + kTracks * kSectorHeaderSize +
+                                    kDataSize);
     Random random(30);
-    std::vector<std::uint8_t> image(2 * kDiskHeaderSize);
-    std::vector<std::size_t> starts;
-    for (int t = kFirstLoaded; t <= kLastLoaded; ++t) {
-        Disk disk;
-        disk.tracks[0] = SparseTrack(random, t, 0, kDataSize);
-        const std::vector<std::uint8_t> built = BuildDisk(disk);
-        starts.push_back(image.size());
-        image.insert(image.end(), built.begin() + kDiskHeaderSize, built.end());
-    }
+    random.Fill(image.data(), image.size());
+    const auto header = [&](std::size_t at, int t, int r, std::size_t count, std::size_t size) {
+        image[at] = static_cast<std::uint8_t>(t / 2);
+        image[at + 1] = static_cast<std::uint8_t>(t % 2);
+        image[at + 2] = static_cast<std::uint8_t>(r);
+        image[at + 3] = 0;
+        PutLe16(image, at + 4, static_cast<std::uint32_t>(count));
+        PutLe16(image, at + 14, static_cast<std::uint32_t>(size));
+    };
     for (std::size_t d = 0; d < 2; ++d) {
-        const std::size_t header = d * kDiskHeaderSize;
-        std::copy_n("VORBEX CROSS", 12, image.begin() + static_cast<std::ptrdiff_t>(header));
-        image[header + 0x1B] = kMedia2HD;
-        PutLe32(image, header + 0x1C,
-                static_cast<std::uint32_t>(d == 0 ? kDiskHeaderSize : image.size() - header));
-        for (std::size_t i = 0; i < starts.size(); ++i) {
-            PutLe32(image, header + 0x20 + 4 * (static_cast<std::size_t>(kFirstLoaded) + i),
-                    static_cast<std::uint32_t>(starts[i] - header));
+        const std::size_t disk = d == 0 ? 0 : kSecond;
+        std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(disk), kDiskHeaderSize, 0);
+        std::copy_n(d == 0 ? "VORBEX CROSS A" : "VORBEX CROSS B", 14,
+                    image.begin() + static_cast<std::ptrdiff_t>(disk));
+        image[disk + 0x1B] = kMedia2HD;
+        PutLe32(image, disk + 0x1C,
+                static_cast<std::uint32_t>(d == 0 ? kSecond : image.size() - kSecond));
+        for (std::size_t i = 0; i < kTracks; ++i) {
+            const int t = kFirstLoaded + static_cast<int>(i);
+            const std::size_t first =
+                (d == 0 ? kDiskHeaderSize : kFirstTrack) + i * kSectorHeaderSize;
+            PutLe32(image, disk + 0x20 + 4 * static_cast<std::size_t>(t),
+                    static_cast<std::uint32_t>(first - disk));
+            if (d == 0) {
+                header(first, t, 17, 17, kFirstTrack - kDiskHeaderSize - kSectorHeaderSize);
+                continue;
+            }
+            for (std::size_t k = 0; k < 16; ++k) {
+                header(first + k * kStride, t, 16 - static_cast<int>(k), 16, kDataSize);
+            }
         }
     }
-    static_assert(kTrackBytes * 148 < 0x7FFFFFFF);
     return image;
 }
 
@@ -268,7 +287,7 @@ const std::vector<Layout>& Layouts() {
         {"shared16", "the same with 16 tracks a disk"},
         {"reversed", "the sample's disks with their tracks stored last to first"},
         {"bigsparse", "two disks of 148 different tracks like spread's, 310 MB"},
-        {"crossdisk", "148 tracks 16 KiB a sector, loaded by two disks sharing them"},
+        {"crossdisk", "two disks loading the same 148 tracks of 16 x 16 KiB sectors"},
     };
     return layouts;
 }

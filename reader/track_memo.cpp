@@ -55,12 +55,12 @@ std::size_t TrackMemo::Walk::Data(std::span<std::uint8_t> dest) {
     Track& track = memo_.tracks_[track_];
     // A whole sector, or most of it, is read again from the cache with the
     // track around it; only a small part of a large one is kept.
-    if (last_ == &past_ || memo_.kept_.data() == nullptr || dest.size() > kMaxKept ||
+    if (last_ == &past_ || dest.size() > kMaxKept ||
         2 * dest.size() > last_->dataSize) {
         return cache_.ReadAt(last_->dataPos, dest);
     }
     const auto at = static_cast<std::size_t>(i_);
-    std::uint8_t* kept = memo_.kept_.data() + (track_ * kMaxHeaders + at) * kMaxKept;
+    std::uint8_t* kept = memo_.kept_.get() + (track_ * kMaxHeaders + at) * kMaxKept;
     if (track.keptLength[at] >= dest.size()) {
         std::copy_n(kept, dest.size(), dest.begin());
         return dest.size();

@@ -11,10 +11,10 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 #include "image_cache.h"
-#include "page_memory.h"
 
 namespace vorbex {
 
@@ -38,7 +38,11 @@ class TrackMemo {
     // is not a byte.
     static std::uint64_t Id(int c, int h, int r, int n);
 
-    TrackMemo() : kept_(kMaxTracks * kMaxHeaders * kMaxKept) {}
+    // The kept bytes are not cleared: only those kept are read.
+    TrackMemo()
+        : kept_(
+              std::make_unique_for_overwrite<std::uint8_t[]>(kMaxTracks * kMaxHeaders * kMaxKept)) {
+    }
 
     // A walk over the sector headers of the track whose first header is at
     // `start`: from the memo as far as it goes, then from the cache.
@@ -69,9 +73,9 @@ class TrackMemo {
     };
 
     std::array<Track, kMaxTracks> tracks_;
-    std::size_t last_ = 0;  // the track walked last
-    std::size_t next_ = 0;  // the one a new track takes, round and round
-    PageMemory kept_;       // kMaxKept bytes for each header of each track
+    std::size_t last_ = 0;                  // the track walked last
+    std::size_t next_ = 0;                  // the one a new track takes, round and round
+    std::unique_ptr<std::uint8_t[]> kept_;  // kMaxKept bytes for each header of each track
 };
 
 }  // namespace vorbex

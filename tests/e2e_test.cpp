@@ -2,11 +2,13 @@
 // exact bytes of standard error and the files it leaves.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
+#include <functional>
 #include <thread>
 
 #include "d88_builder.h"
@@ -260,6 +262,27 @@ class Sources : public EndToEnd {
         cleanFiles_ = Outputs();
         ASSERT_GT(cleanFiles_.size(), 50u);
     }
+    // Runs the tool on the sample through a pipe on standard input, in `dir`;
+    // `prepare` runs in the child first.
+    RunResult RunOnPipe(const fs::path& dir, const std::function<void()>& prepare = {},
+                        const std::vector<std::string>& command = {}) {
+        int fds[2];
+        EXPECT_EQ(pipe(fds), 0);
+        testing::RunOptions options;
+        options.command = command;
+        options.beforeExec = [&] {
+            dup2(fds[0], STDIN_FILENO);
+            close(fds[0]);
+            close(fds[1]);
+            if (prepare) {
+                prepare();
+            }
+        };
+        Feeder feeder(fds[1], sample_);
+        const RunResult run = testing::RunVorbex({"/dev/stdin"}, dir, options);
+        close(fds[0]);
+        return run;
+    }
     void ExpectClean(const RunResult& run, const fs::path& dir) {
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(run.err, "");
@@ -274,20 +297,7 @@ class Sources : public EndToEnd {
 };
 
 TEST_F(Sources, PipeAndFifoGiveWhatTheFileGives) {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    testing::RunOptions options;
-    options.beforeExec = [&] {
-        dup2(fds[0], STDIN_FILENO);
-        close(fds[0]);
-        close(fds[1]);
-    };
-    {
-        Feeder feeder(fds[1], sample_);
-        const RunResult run = testing::RunVorbex({"/dev/stdin"}, other_.path(), options);
-        close(fds[0]);
-        ExpectClean(run, other_.path());
-    }
+    ExpectClean(RunOnPipe(other_.path()), other_.path());
 
     const fs::path fifo = images_.path() / "fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -309,6 +319,43 @@ TEST_F(Sources, EndlessDeviceEndsWithAMessage) {
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, Lines({"vorbex: cannot read /dev/zero: a pipe or device is read only up "
                               "to its first 256 MiB"}));
+    EXPECT_TRUE(testing::ListFiles(other_.path()).empty());
+}
+
+// A pipe is read through a temporary copy in $TMPDIR. When the copy cannot be
+// made, the message says so and where; nothing is written.
+TEST_F(Sources, FailedCopyOfAPipeNamesItsFolder) {
+    const std::string missing = (images_.path() / "missing").string();
+    RunResult run = RunOnPipe(other_.path(), [&] { setenv("TMPDIR", missing.c_str(), 1); });
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, Lines({"vorbex: cannot read /dev/stdin: cannot make a temporary copy in " +
+                              missing + ": No such file or directory"}));
+    // Past a file-size limit, whose signal would end the run unless ignored.
+    const std::string folder = images_.path().string();
+    run = RunOnPipe(other_.path(), [&] {
+        setenv("TMPDIR", folder.c_str(), 1);
+        const rlimit limit{1 << 20, 1 << 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_DFL);
+    });
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, Lines({"vorbex: cannot read /dev/stdin: cannot make a temporary copy in " +
+                              folder + ": File too large"}));
+    EXPECT_TRUE(testing::ListFiles(other_.path()).empty());
+}
+
+// Where the system has no unnamed files, the copy gets a name that is removed
+// at once: vorbex_write_seam makes it so, and raises SIGTERM in between.
+TEST_F(Sources, SignalWhileAPipeIsCopiedLeavesNoCopy) {
+    const testing::TempDir copies;
+    const RunResult run = RunOnPipe(other_.path(),
+                                    [&] {
+                                        setenv("TMPDIR", copies.path().c_str(), 1);
+                                        setenv("VORBEX_SEAM_FAULT", "tmpfile", 1);
+                                    },
+                                    {VORBEX_WRITE_SEAM_EXE});
+    EXPECT_EQ(run.exitCode, 128 + SIGTERM);
+    EXPECT_TRUE(testing::ListFiles(copies.path()).empty());
     EXPECT_TRUE(testing::ListFiles(other_.path()).empty());
 }
 
