@@ -1,6 +1,6 @@
 // The image as the operating system gives it: a file read where the reader
-// needs it, or a stream read as it comes, and the unnamed temporary file a
-// stream is copied into.
+// needs it, or a stream read as it comes, and the unnamed file a stream is
+// copied into.
 #ifndef VORBEX_PLATFORM_IMAGE_FILE_H
 #define VORBEX_PLATFORM_IMAGE_FILE_H
 
@@ -22,22 +22,19 @@ class ImageFile {
   public:
     ImageFile() = default;
     ~ImageFile() { Close(); }
-    ImageFile(ImageFile&& other) noexcept
-        : handle_(std::exchange(other.handle_, -1)), randomAccess_(other.randomAccess_) {}
+    ImageFile(ImageFile&& other) noexcept { *this = std::move(other); }
     ImageFile& operator=(ImageFile&& other) noexcept {
-        if (this != &other) {
-            Close();
-            handle_ = std::exchange(other.handle_, -1);
-            randomAccess_ = other.randomAccess_;
-        }
+        Close();
+        handle_ = std::exchange(other.handle_, -1);
+        randomAccess_ = other.randomAccess_;
         return *this;
     }
 
     // Opens `path` for reading. A folder is refused.
     [[nodiscard]] static ImageFile Open(const std::filesystem::path& path, std::error_code& error);
 
-    // A new, empty file in `folder` that has no name, or whose name is gone
-    // before anything can end the process: nothing is left of it afterwards.
+    // A new file in `folder` that has no name, or whose name is gone before
+    // anything can end the process: nothing is left of it afterwards.
     [[nodiscard]] static ImageFile CreateUnnamed(const std::filesystem::path& folder,
                                                  std::error_code& error);
 
@@ -50,7 +47,8 @@ class ImageFile {
     [[nodiscard]] ReadResult ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest);
     [[nodiscard]] ReadResult Read(std::span<std::uint8_t> dest);
 
-    [[nodiscard]] std::error_code WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data);
+    // Writes all of `data` after what was written before.
+    [[nodiscard]] std::error_code Append(std::span<const std::uint8_t> data);
 
   private:
     void Close();

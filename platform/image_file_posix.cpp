@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <limits>
 #include <string>
 
 #include "image_file.h"
@@ -18,32 +17,22 @@ std::error_code LastError() {
     return {errno, std::generic_category()};
 }
 
-int Fd(std::intptr_t handle) {
-    return static_cast<int>(handle);
-}
-
-// pread and pwrite take an off_t; offsets past it cannot be file positions.
-bool FitsOffset(std::uint64_t offset, std::size_t size) {
-    const auto max = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
-    return offset <= max && size <= max - offset;
-}
-
-// Fills `dest` by calls of `read(into, size, done)` until it is full, the
+// Calls `transfer(done)`, which moves bytes after the first `done` and
+// returns what read(2) or write(2) does, until `size` bytes have gone, the
 // file ends, or a call fails other than by a signal.
-template <typename ReadSome>
-ReadResult ReadFully(std::span<std::uint8_t> dest, ReadSome read) {
+template <typename Transfer>
+ReadResult Repeat(std::size_t size, Transfer transfer) {
     ReadResult result;
-    while (result.count < dest.size()) {
-        const ssize_t got =
-            read(dest.data() + result.count, dest.size() - result.count, result.count);
-        if (got < 0 && errno == EINTR) {
+    while (result.count < size) {
+        const ssize_t moved = transfer(result.count);
+        if (moved < 0 && errno == EINTR) {
             continue;
         }
-        if (got <= 0) {
-            result.error = got < 0 ? LastError() : std::error_code();
+        if (moved <= 0) {
+            result.error = moved < 0 ? LastError() : std::error_code();
             break;
         }
-        result.count += static_cast<std::size_t>(got);
+        result.count += static_cast<std::size_t>(moved);
     }
     return result;
 }
@@ -52,30 +41,25 @@ ReadResult ReadFully(std::span<std::uint8_t> dest, ReadSome read) {
 
 void ImageFile::Close() {
     if (handle_ >= 0) {
-        close(Fd(handle_));
+        close(static_cast<int>(handle_));
     }
 }
 
 ImageFile ImageFile::Open(const std::filesystem::path& path, std::error_code& error) {
     ImageFile file;
-    if (path.empty()) {
-        error = std::make_error_code(std::errc::no_such_file_or_directory);
-        return file;
+    // Opening a FIFO waits for its writer, and a signal may cut the wait. An
+    // empty path names no file.
+    errno = ENOENT;
+    while (!path.empty() && (file.handle_ = open(path.c_str(), O_RDONLY | O_CLOEXEC)) < 0 &&
+           errno == EINTR) {
     }
-    // Opening a FIFO waits for its writer, and a signal may cut the wait.
-    int fd = -1;
-    do {
-        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        error = LastError();
-        return file;
-    }
-    file.handle_ = fd;
     struct stat status {};
-    if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-        error =
-            S_ISDIR(status.st_mode) ? std::make_error_code(std::errc::is_a_directory) : LastError();
+    if (file.handle_ < 0 || fstat(static_cast<int>(file.handle_), &status) != 0) {
+        error = LastError();
+        return ImageFile();
+    }
+    if (S_ISDIR(status.st_mode)) {
+        error = std::make_error_code(std::errc::is_a_directory);
         return ImageFile();
     }
     file.randomAccess_ = S_ISREG(status.st_mode) || S_ISBLK(status.st_mode);
@@ -94,8 +78,8 @@ ImageFile ImageFile::CreateUnnamed(const std::filesystem::path& folder, std::err
         return file;
     }
 #endif
-    // A named file, removed at once. The signals that could end the process
-    // between the two wait until the name is gone.
+    // A named file, removed at once; the signals that could end the process
+    // in between wait until the name is gone.
     std::string name = (folder / "vorbex-copy-XXXXXX").string();
     sigset_t all;
     sigset_t previous;
@@ -110,37 +94,26 @@ ImageFile ImageFile::CreateUnnamed(const std::filesystem::path& folder, std::err
     return file;
 }
 
+// An offset past off_t turns negative, which pread refuses.
 ReadResult ImageFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) {
-    if (!FitsOffset(offset, dest.size())) {
-        return {0, std::make_error_code(std::errc::value_too_large)};
-    }
-    return ReadFully(dest, [&](std::uint8_t* into, std::size_t size, std::size_t done) {
-        return pread(Fd(handle_), into, size, static_cast<off_t>(offset + done));
+    return Repeat(dest.size(), [&](std::size_t done) {
+        return pread(static_cast<int>(handle_), dest.data() + done, dest.size() - done,
+                     static_cast<off_t>(offset + done));
     });
 }
 
 ReadResult ImageFile::Read(std::span<std::uint8_t> dest) {
-    return ReadFully(dest, [&](std::uint8_t* into, std::size_t size, std::size_t) {
-        return read(Fd(handle_), into, size);
+    return Repeat(dest.size(), [&](std::size_t done) {
+        return read(static_cast<int>(handle_), dest.data() + done, dest.size() - done);
     });
 }
 
-std::error_code ImageFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) {
-    if (!FitsOffset(offset, data.size())) {
-        return std::make_error_code(std::errc::file_too_large);
-    }
-    for (std::size_t done = 0; done < data.size();) {
-        const ssize_t wrote = pwrite(Fd(handle_), data.data() + done, data.size() - done,
-                                     static_cast<off_t>(offset + done));
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return wrote < 0 ? LastError() : std::make_error_code(std::errc::io_error);
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return {};
+std::error_code ImageFile::Append(std::span<const std::uint8_t> data) {
+    const ReadResult wrote = Repeat(data.size(), [&](std::size_t done) {
+        return write(static_cast<int>(handle_), data.data() + done, data.size() - done);
+    });
+    return wrote.count < data.size() && !wrote.error ? std::make_error_code(std::errc::io_error)
+                                                     : wrote.error;
 }
 
 std::filesystem::path TemporaryFolder() {

@@ -38,37 +38,30 @@ std::wstring LongPath(const std::wstring& path) {
     return StartsWith(full, L"\\\\") ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
 }
 
-OVERLAPPED At(std::uint64_t offset) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    return at;
-}
-
 DWORD Chunk(std::size_t size) {
     return size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
 }
 
-// Fills `dest` by calls of `read(into, size, done, &got)` until it is full,
-// the file ends, or a call fails. The end of a file read at an offset, and
-// the writer of a pipe closing its end, are ends, not failures.
-template <typename ReadSome>
-ReadResult ReadFully(std::span<std::uint8_t> dest, ReadSome read) {
+// Calls `transfer(done, chunk, &moved)`, which moves up to `chunk` bytes
+// after the first `done`, until `size` bytes have gone, the file ends, or a
+// call fails. The end of a file read at an offset, and the writer of a pipe
+// closing its end, are ends, not failures.
+template <typename Transfer>
+ReadResult Repeat(std::size_t size, Transfer transfer) {
     ReadResult result;
-    while (result.count < dest.size()) {
-        DWORD got = 0;
-        if (!read(dest.data() + result.count, Chunk(dest.size() - result.count), result.count,
-                  &got)) {
+    while (result.count < size) {
+        DWORD moved = 0;
+        if (!transfer(result.count, Chunk(size - result.count), &moved)) {
             const DWORD failure = GetLastError();
             if (failure != ERROR_HANDLE_EOF && failure != ERROR_BROKEN_PIPE) {
                 result.error = {static_cast<int>(failure), std::system_category()};
             }
             break;
         }
-        if (got == 0) {
+        if (moved == 0) {
             break;
         }
-        result.count += got;
+        result.count += moved;
     }
     return result;
 }
@@ -100,59 +93,46 @@ ImageFile ImageFile::Open(const std::filesystem::path& path, std::error_code& er
     return file;
 }
 
+// The system deletes the file when its last handle goes, however the process
+// ends; the process id and the time keep its name apart from others'.
 ImageFile ImageFile::CreateUnnamed(const std::filesystem::path& folder, std::error_code& error) {
     ImageFile file;
-    // Created new under a name no other file has, and deleted by the system
-    // when its last handle goes, however the process ends.
-    for (unsigned attempt = 0; attempt < 100 && file.handle_ == -1; ++attempt) {
-        const std::wstring name =
-            LongPath((folder / ("vorbex-copy-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                std::to_string(GetTickCount64() + attempt) + ".tmp"))
-                         .native());
-        HANDLE handle =
-            CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-            file.handle_ = reinterpret_cast<std::intptr_t>(handle);
-        } else if (GetLastError() != ERROR_FILE_EXISTS) {
-            error = LastError();
-            return file;
-        }
+    const std::wstring name =
+        LongPath((folder / ("vorbex-copy-" + std::to_string(GetCurrentProcessId()) + "-" +
+                            std::to_string(GetTickCount64()) + ".tmp"))
+                     .native());
+    HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = LastError();
+        return file;
     }
-    if (file.handle_ == -1) {
-        error = std::make_error_code(std::errc::file_exists);
-    }
+    file.handle_ = reinterpret_cast<std::intptr_t>(handle);
     file.randomAccess_ = true;
     return file;
 }
 
 ReadResult ImageFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) {
-    return ReadFully(dest, [&](std::uint8_t* into, DWORD size, std::size_t done, DWORD* got) {
-        OVERLAPPED at = At(offset + done);
-        return ReadFile(Handle(handle_), into, size, got, &at);
+    return Repeat(dest.size(), [&](std::size_t done, DWORD chunk, DWORD* got) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset + done);
+        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        return ReadFile(Handle(handle_), dest.data() + done, chunk, got, &at);
     });
 }
 
 ReadResult ImageFile::Read(std::span<std::uint8_t> dest) {
-    return ReadFully(dest, [&](std::uint8_t* into, DWORD size, std::size_t, DWORD* got) {
-        return ReadFile(Handle(handle_), into, size, got, nullptr);
+    return Repeat(dest.size(), [&](std::size_t done, DWORD chunk, DWORD* got) {
+        return ReadFile(Handle(handle_), dest.data() + done, chunk, got, nullptr);
     });
 }
 
-std::error_code ImageFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) {
-    for (std::size_t done = 0; done < data.size();) {
-        OVERLAPPED at = At(offset + done);
-        DWORD wrote = 0;
-        if (!WriteFile(Handle(handle_), data.data() + done, Chunk(data.size() - done), &wrote,
-                       &at)) {
-            return LastError();
-        }
-        if (wrote == 0) {
-            return std::make_error_code(std::errc::io_error);
-        }
-        done += wrote;
-    }
-    return {};
+std::error_code ImageFile::Append(std::span<const std::uint8_t> data) {
+    const ReadResult wrote = Repeat(data.size(), [&](std::size_t done, DWORD chunk, DWORD* moved) {
+        return WriteFile(Handle(handle_), data.data() + done, chunk, moved, nullptr);
+    });
+    return wrote.count < data.size() && !wrote.error ? std::make_error_code(std::errc::io_error)
+                                                     : wrote.error;
 }
 
 std::filesystem::path TemporaryFolder() {

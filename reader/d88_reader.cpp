@@ -36,17 +36,15 @@ bool D88Reader::Open() {
 }
 
 bool D88Reader::Open(const std::filesystem::path& path) {
+    return OpenSource(OpenImageFile(path, kStreamLimit), ImageCache::kRingPages);
+}
+
+bool D88Reader::OpenSource(std::unique_ptr<ImageSource> source, std::size_t ringPages) {
     cache.reset();
-    std::unique_ptr<ImageSource> source = OpenImageFile(path, kStreamLimit);
     if (!source) {
         return false;
     }
-    Start(std::make_unique<ImageCache>(std::move(source), ImageCache::kRingPages));
-    return true;
-}
-
-void D88Reader::Start(std::unique_ptr<ImageCache> opened) {
-    cache = std::move(opened);
+    cache = std::make_unique<ImageCache>(std::move(source), ringPages);
     trackMemo = std::make_unique<TrackMemo>();
     std::int64_t offset = 0;
     std::uint8_t header[d88::kDiskHeaderSize];
@@ -63,6 +61,7 @@ void D88Reader::Start(std::unique_ptr<ImageCache> opened) {
             break;
         }
     }
+    return true;
 }
 
 bool D88Reader::SelectDisk(int index) {

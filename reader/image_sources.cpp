@@ -62,7 +62,7 @@ class StreamSource : public ImageSource {
                        : got.count > 0 ? std::make_error_code(std::errc::file_too_large)
                                        : std::error_code();
             }
-            error = copy_.WriteAt(size_, std::span(chunk).first(got.count));
+            error = copy_.Append(std::span(chunk).first(got.count));
             inCopy_ = static_cast<bool>(error);
             size_ += got.count;
             if (!error && (got.error || got.count < want)) {

@@ -13,16 +13,11 @@
 namespace vorbex {
 
 struct ReaderSeam {
-    // The same as reader.Open(path) for the image that `source` supplies;
-    // false for a null source.
+    // As reader.Open(path) for the image that `source` supplies; false for a
+    // null source.
     static bool Open(D88Reader& reader, std::unique_ptr<ImageSource> source,
                      std::size_t ringPages = ImageCache::kRingPages) {
-        reader.cache.reset();
-        if (!source) {
-            return false;
-        }
-        reader.Start(std::make_unique<ImageCache>(std::move(source), ringPages));
-        return true;
+        return reader.OpenSource(std::move(source), ringPages);
     }
 };
 

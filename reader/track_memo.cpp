@@ -55,8 +55,7 @@ std::size_t TrackMemo::Walk::Data(std::span<std::uint8_t> dest) {
     Track& track = memo_.tracks_[track_];
     // A whole sector, or most of it, is read again from the cache with the
     // track around it; only a small part of a large one is kept.
-    if (last_ == &past_ || dest.size() > kMaxKept ||
-        2 * dest.size() > last_->dataSize) {
+    if (last_ == &past_ || dest.size() > kMaxKept || 2 * dest.size() > last_->dataSize) {
         return cache_.ReadAt(last_->dataPos, dest);
     }
     const auto at = static_cast<std::size_t>(i_);

@@ -21,6 +21,7 @@
 namespace vorbex {
 
 class ImageCache;
+class ImageSource;
 class TrackMemo;
 
 // A sector ID as it stands in a sector header: C, H, R, N, one byte each.
@@ -117,7 +118,7 @@ class D88Reader {
   private:
     friend struct ReaderSeam;  // the tests' way to read other sources
 
-    void Start(std::unique_ptr<ImageCache> opened);
+    bool OpenSource(std::unique_ptr<ImageSource> source, std::size_t ringPages);
     // The file position of the track's first sector header, or -1 when the
     // track cannot be reached.
     std::int64_t TrackPosition(int track) const;
