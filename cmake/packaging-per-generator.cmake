@@ -2,7 +2,7 @@
 if(CPACK_GENERATOR STREQUAL "DEB")
     set(CPACK_COMPONENTS_ALL vorbex vorbex_package_docs vorbex_debian)
 elseif(CPACK_GENERATOR STREQUAL "TGZ")
-    set(CPACK_COMPONENTS_ALL vorbex vorbex_package_docs)
+    set(CPACK_COMPONENTS_ALL vorbex vorbex_archive_docs)
 endif()
 # The archives unpack into a folder of their own, vorbex-VERSION-SYSTEM/.
 if(CPACK_GENERATOR STREQUAL "TGZ" OR CPACK_GENERATOR STREQUAL "ZIP")

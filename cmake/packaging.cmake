@@ -1,8 +1,9 @@
 # `cpack` in a release build makes the packages people install:
 # - on Linux, a .deb (the command in /usr/bin, its compressed manual page,
 #   the copyright file, Depends from dpkg-shlibdeps) and a .tar.gz with the
-#   same files under bin/ and share/ for other systems;
-# - for Windows, a .zip with vorbex.exe and the README.
+#   same files under bin/ and share/ for other systems, and the licence;
+# - for Windows, a .zip with vorbex.exe, the README, the licence and the
+#   copyright file.
 # They take the command only, never the reader's library and headers.
 set(CPACK_PACKAGE_NAME vorbex)
 set(CPACK_PACKAGE_VENDOR "the vorbex maintainers")
@@ -26,13 +27,20 @@ set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/packaging-per-generator.cmake)
 
 if(WIN32)
-    # The .zip holds vorbex.exe and the README side by side, in a folder
-    # vorbex-VERSION-win64.
+    # The .zip holds vorbex.exe, the README, the licence and the copyright
+    # file side by side, in a folder vorbex-VERSION-win64. The last two get
+    # .txt names, so that a double click opens them on Windows; the
+    # copyright file names the runtime linked into vorbex.exe, whose
+    # licences ask for their notices to go with the program.
     set(CPACK_GENERATOR ZIP)
     set(CPACK_COMPONENTS_ALL vorbex_zip)
     install(TARGETS vorbex RUNTIME DESTINATION . COMPONENT vorbex_zip EXCLUDE_FROM_ALL)
     install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . COMPONENT vorbex_zip
             EXCLUDE_FROM_ALL)
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt
+            COMPONENT vorbex_zip EXCLUDE_FROM_ALL)
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/copyright DESTINATION . RENAME COPYRIGHT.txt
+            COMPONENT vorbex_zip EXCLUDE_FROM_ALL)
 elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(CPACK_GENERATOR DEB TGZ)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -62,11 +70,22 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     add_custom_target(vorbex_package_files ALL
         DEPENDS ${package_dir}/vorbex.1.gz ${package_dir}/changelog.Debian.gz)
 
-    install(FILES ${package_dir}/vorbex.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
-            COMPONENT vorbex_package_docs EXCLUDE_FROM_ALL)
-    install(FILES ${PROJECT_SOURCE_DIR}/docs/copyright ${PROJECT_SOURCE_DIR}/README.md
+    # The manual page, the README and the copyright file go in both
+    # packages: vorbex_package_docs for the .deb, vorbex_archive_docs for the
+    # .tar.gz, which also has LICENSE. The .deb does without it: its
+    # copyright file holds the licence's whole text already, as Debian wants
+    # it. (The .tar.gz takes all of share/ from one component: cpack's
+    # archives list a folder again for each component that fills it.)
+    foreach(component IN ITEMS vorbex_package_docs vorbex_archive_docs)
+        install(FILES ${package_dir}/vorbex.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+                COMPONENT ${component} EXCLUDE_FROM_ALL)
+        install(FILES ${PROJECT_SOURCE_DIR}/docs/copyright ${PROJECT_SOURCE_DIR}/README.md
+                DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vorbex
+                COMPONENT ${component} EXCLUDE_FROM_ALL)
+    endforeach()
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vorbex
-            COMPONENT vorbex_package_docs EXCLUDE_FROM_ALL)
+            COMPONENT vorbex_archive_docs EXCLUDE_FROM_ALL)
     install(FILES ${package_dir}/changelog.Debian.gz
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vorbex
             COMPONENT vorbex_debian EXCLUDE_FROM_ALL)
