@@ -5,6 +5,15 @@
 # - for Windows, a .zip with vorbex.exe, the README, the licence and the
 #   copyright file.
 # They take the command only, never the reader's library and headers.
+#
+# Two builds of the same source give the same packages, byte for byte:
+# every time stamp in them is the source's date (source-date-epoch.cmake),
+# which reaches cpack through CPackConfig.cmake and
+# packaging-per-generator.cmake. .ci/reproducible checks it.
+include(${CMAKE_CURRENT_LIST_DIR}/source-date-epoch.cmake)
+vorbex_source_date_epoch(VORBEX_SOURCE_DATE_EPOCH ${PROJECT_SOURCE_DIR})
+message(STATUS "Packages are dated ${VORBEX_SOURCE_DATE_EPOCH}, from ${VORBEX_SOURCE_DATE_EPOCH_FROM}")
+set(CPACK_VORBEX_SOURCE_DATE_EPOCH ${VORBEX_SOURCE_DATE_EPOCH})
 set(CPACK_PACKAGE_NAME vorbex)
 set(CPACK_PACKAGE_VENDOR "the vorbex maintainers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
@@ -57,7 +66,16 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     # without a time stamp in the header.
     find_program(VORBEX_GZIP gzip REQUIRED)
     set(package_dir ${PROJECT_BINARY_DIR}/package)
+    # The changelog entry is dated with the source, not with the configure
+    # run: string(TIMESTAMP) takes SOURCE_DATE_EPOCH when it is set.
+    set(caller_date "$ENV{SOURCE_DATE_EPOCH}")
+    set(ENV{SOURCE_DATE_EPOCH} ${VORBEX_SOURCE_DATE_EPOCH})
     string(TIMESTAMP VORBEX_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+    if(caller_date STREQUAL "")
+        unset(ENV{SOURCE_DATE_EPOCH})
+    else()
+        set(ENV{SOURCE_DATE_EPOCH} "${caller_date}")
+    endif()
     configure_file(${PROJECT_SOURCE_DIR}/cmake/changelog.Debian.in ${package_dir}/changelog.Debian
                    @ONLY)
     add_custom_command(
