@@ -14,5 +14,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # The .exe carries its C++ runtime and threads library, so it runs on a
-# Windows that has none of mingw's DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+# Windows that has none of mingw's DLLs. The linker leaves the PE header's
+# time stamp at zero, so that two builds of the same source are the same
+# bytes (its checksum follows from the rest).
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")

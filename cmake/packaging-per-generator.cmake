@@ -1,8 +1,21 @@
-# Read by cpack for each generator: the components that go in its package.
+# Read by cpack for each generator.
+
+# Every time stamp that cpack writes (the members of the .deb, .tar.gz and
+# .zip, the ar members of the .deb and the gzip headers) is the source's
+# date: cpack takes it from SOURCE_DATE_EPOCH in its environment, and the
+# build tree's date (packaging.cmake) goes there unless the caller set one.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH} AND DEFINED CPACK_VORBEX_SOURCE_DATE_EPOCH)
+    set(ENV{SOURCE_DATE_EPOCH} ${CPACK_VORBEX_SOURCE_DATE_EPOCH})
+endif()
+# A .zip holds its members' times as the local time of whoever packs, so
+# the time zone would show in its bytes: cpack packs in UTC.
+set(ENV{TZ} UTC0)
+
+# The components that go in each package.
 if(CPACK_GENERATOR STREQUAL "DEB")
     set(CPACK_COMPONENTS_ALL vorbex vorbex_package_docs vorbex_debian)
 elseif(CPACK_GENERATOR STREQUAL "TGZ")
-    set(CPACK_COMPONENTS_ALL vorbex vorbex_package_docs)
+    set(CPACK_COMPONENTS_ALL vorbex vorbex_archive_docs)
 endif()
 # The archives unpack into a folder of their own, vorbex-VERSION-SYSTEM/.
 if(CPACK_GENERATOR STREQUAL "TGZ" OR CPACK_GENERATOR STREQUAL "ZIP")

@@ -1,9 +1,19 @@
 # `cpack` in a release build makes the packages people install:
 # - on Linux, a .deb (the command in /usr/bin, its compressed manual page,
 #   the copyright file, Depends from dpkg-shlibdeps) and a .tar.gz with the
-#   same files under bin/ and share/ for other systems;
-# - for Windows, a .zip with vorbex.exe and the README.
+#   same files under bin/ and share/ for other systems, and the licence;
+# - for Windows, a .zip with vorbex.exe, the README, the licence and the
+#   copyright file.
 # They take the command only, never the reader's library and headers.
+#
+# Two builds of the same source give the same packages, byte for byte:
+# every time stamp in them is the source's date (source-date-epoch.cmake),
+# which reaches cpack through CPackConfig.cmake and
+# packaging-per-generator.cmake. .ci/reproducible checks it.
+include(${CMAKE_CURRENT_LIST_DIR}/source-date-epoch.cmake)
+vorbex_source_date_epoch(VORBEX_SOURCE_DATE_EPOCH ${PROJECT_SOURCE_DIR})
+message(STATUS "Packages are dated ${VORBEX_SOURCE_DATE_EPOCH}, from ${VORBEX_SOURCE_DATE_EPOCH_FROM}")
+set(CPACK_VORBEX_SOURCE_DATE_EPOCH ${VORBEX_SOURCE_DATE_EPOCH})
 set(CPACK_PACKAGE_NAME vorbex)
 set(CPACK_PACKAGE_VENDOR "the vorbex maintainers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
@@ -24,15 +34,25 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/packaging-per-generator.cmake)
+# The modes in the packages do not depend on the umask of whoever runs cpack.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/packaging-staged-modes.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/packaging-deb-modes.cmake)
 
 if(WIN32)
-    # The .zip holds vorbex.exe and the README side by side, in a folder
-    # vorbex-VERSION-win64.
+    # The .zip holds vorbex.exe, the README, the licence and the copyright
+    # file side by side, in a folder vorbex-VERSION-win64. The last two get
+    # .txt names, so that a double click opens them on Windows; the
+    # copyright file names the runtime linked into vorbex.exe, whose
+    # licences ask for their notices to go with the program.
     set(CPACK_GENERATOR ZIP)
     set(CPACK_COMPONENTS_ALL vorbex_zip)
     install(TARGETS vorbex RUNTIME DESTINATION . COMPONENT vorbex_zip EXCLUDE_FROM_ALL)
     install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . COMPONENT vorbex_zip
             EXCLUDE_FROM_ALL)
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt
+            COMPONENT vorbex_zip EXCLUDE_FROM_ALL)
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/copyright DESTINATION . RENAME COPYRIGHT.txt
+            COMPONENT vorbex_zip EXCLUDE_FROM_ALL)
 elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(CPACK_GENERATOR DEB TGZ)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -49,7 +69,16 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     # without a time stamp in the header.
     find_program(VORBEX_GZIP gzip REQUIRED)
     set(package_dir ${PROJECT_BINARY_DIR}/package)
+    # The changelog entry is dated with the source, not with the configure
+    # run: string(TIMESTAMP) takes SOURCE_DATE_EPOCH when it is set.
+    set(caller_date "$ENV{SOURCE_DATE_EPOCH}")
+    set(ENV{SOURCE_DATE_EPOCH} ${VORBEX_SOURCE_DATE_EPOCH})
     string(TIMESTAMP VORBEX_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+    if(caller_date STREQUAL "")
+        unset(ENV{SOURCE_DATE_EPOCH})
+    else()
+        set(ENV{SOURCE_DATE_EPOCH} "${caller_date}")
+    endif()
     configure_file(${PROJECT_SOURCE_DIR}/cmake/changelog.Debian.in ${package_dir}/changelog.Debian
                    @ONLY)
     add_custom_command(
@@ -62,11 +91,22 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     add_custom_target(vorbex_package_files ALL
         DEPENDS ${package_dir}/vorbex.1.gz ${package_dir}/changelog.Debian.gz)
 
-    install(FILES ${package_dir}/vorbex.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
-            COMPONENT vorbex_package_docs EXCLUDE_FROM_ALL)
-    install(FILES ${PROJECT_SOURCE_DIR}/docs/copyright ${PROJECT_SOURCE_DIR}/README.md
+    # The manual page, the README and the copyright file go in both
+    # packages: vorbex_package_docs for the .deb, vorbex_archive_docs for the
+    # .tar.gz, which also has LICENSE. The .deb does without it: its
+    # copyright file holds the licence's whole text already, as Debian wants
+    # it. (The .tar.gz takes all of share/ from one component: cpack's
+    # archives list a folder again for each component that fills it.)
+    foreach(component IN ITEMS vorbex_package_docs vorbex_archive_docs)
+        install(FILES ${package_dir}/vorbex.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+                COMPONENT ${component} EXCLUDE_FROM_ALL)
+        install(FILES ${PROJECT_SOURCE_DIR}/docs/copyright ${PROJECT_SOURCE_DIR}/README.md
+                DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vorbex
+                COMPONENT ${component} EXCLUDE_FROM_ALL)
+    endforeach()
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vorbex
-            COMPONENT vorbex_package_docs EXCLUDE_FROM_ALL)
+            COMPONENT vorbex_archive_docs EXCLUDE_FROM_ALL)
     install(FILES ${package_dir}/changelog.Debian.gz
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vorbex
             COMPONENT vorbex_debian EXCLUDE_FROM_ALL)
