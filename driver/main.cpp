@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -46,7 +45,7 @@ int Run(int argc, Char** argv) {
         console.WriteError(vorbex::UsageMessage());
         return 1;
     }
-    const std::filesystem::path image(argv[1]);
+    const Char* image = argv[1];
     vorbex::D88Reader reader;
     if (!reader.Open(image)) {
         console.WriteError(vorbex::OpenFailureMessage());

@@ -26,7 +26,7 @@ std::string WriteFailureMessage(std::string_view name, std::error_code error) {
     return Failure("cannot write " + std::string(name), error);
 }
 
-std::string ReadFailureMessage(const std::filesystem::path& image, const ReadError& error) {
+std::string ReadFailureMessage(const PathChar* image, const ReadError& error) {
     const std::string what = "cannot read " + DisplayName(image);
     if (error.inCopy) {
         return Failure(what + ": cannot make a temporary copy in " + DisplayName(TemporaryFolder()),

@@ -2,7 +2,6 @@
 #ifndef VORBEX_DRIVER_MESSAGES_H
 #define VORBEX_DRIVER_MESSAGES_H
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -25,7 +24,7 @@ std::string WriteFailureMessage(std::string_view name, std::error_code error);
 // "vorbex: cannot read IMAGE: REASON", where a failure to copy a pipe or
 // device names the folder of the copy; "vorbex: out of memory" when that was
 // the reason.
-std::string ReadFailureMessage(const std::filesystem::path& image, const ReadError& error);
+std::string ReadFailureMessage(const PathChar* image, const ReadError& error);
 
 // "vorbex: cannot write standard output: REASON".
 std::string StdoutFailureMessage(std::error_code error);

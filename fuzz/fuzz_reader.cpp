@@ -303,7 +303,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t ringPages = kRingPages[size % std::size(kRingPages)];
     const auto open = [&](D88Reader& reader) {
         return vorbex::ReaderSeam::Open(
-            reader, vorbex::OpenImageFile(file.path(), D88Reader::kStreamLimit), ringPages);
+            reader, vorbex::OpenImageFile(file.path().c_str(), D88Reader::kStreamLimit), ringPages);
     };
     D88Reader reader;
     ExpectedReader expected(image);

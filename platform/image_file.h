@@ -7,10 +7,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <system_error>
 #include <utility>
 
 namespace vorbex {
+
+// A path in the system's own form: bytes on POSIX, UTF-16 on Windows.
+using PathChar = std::filesystem::path::value_type;
+using PathString = std::basic_string<PathChar>;
 
 struct ReadResult {
     std::size_t count = 0;  // bytes stored at the start of the destination
@@ -31,12 +36,11 @@ class ImageFile {
     }
 
     // Opens `path` for reading. A folder is refused.
-    [[nodiscard]] static ImageFile Open(const std::filesystem::path& path, std::error_code& error);
+    [[nodiscard]] static ImageFile Open(const PathChar* path, std::error_code& error);
 
     // A new file in `folder` that has no name, or whose name is gone before
     // anything can end the process: nothing is left of it afterwards.
-    [[nodiscard]] static ImageFile CreateUnnamed(const std::filesystem::path& folder,
-                                                 std::error_code& error);
+    [[nodiscard]] static ImageFile CreateUnnamed(const PathString& folder, std::error_code& error);
 
     // True for a regular file or a disk, which give the same bytes at any
     // offset; pipes, sockets and character devices give theirs once.
@@ -59,7 +63,7 @@ class ImageFile {
 
 // The folder for temporary files: $TMPDIR, else /tmp (on Windows, the
 // system's own).
-std::filesystem::path TemporaryFolder();
+PathString TemporaryFolder();
 
 }  // namespace vorbex
 

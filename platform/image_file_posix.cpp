@@ -45,13 +45,13 @@ void ImageFile::Close() {
     }
 }
 
-ImageFile ImageFile::Open(const std::filesystem::path& path, std::error_code& error) {
+ImageFile ImageFile::Open(const PathChar* path, std::error_code& error) {
     ImageFile file;
     // Opening a FIFO waits for its writer, and a signal may cut the wait. An
     // empty path names no file.
     errno = ENOENT;
-    while (!path.empty() && (file.handle_ = open(path.c_str(), O_RDONLY | O_CLOEXEC)) < 0 &&
-           errno == EINTR) {
+    while (path != nullptr && *path != '\0' &&
+           (file.handle_ = open(path, O_RDONLY | O_CLOEXEC)) < 0 && errno == EINTR) {
     }
     struct stat status {};
     if (file.handle_ < 0 || fstat(static_cast<int>(file.handle_), &status) != 0) {
@@ -66,7 +66,7 @@ ImageFile ImageFile::Open(const std::filesystem::path& path, std::error_code& er
     return file;
 }
 
-ImageFile ImageFile::CreateUnnamed(const std::filesystem::path& folder, std::error_code& error) {
+ImageFile ImageFile::CreateUnnamed(const PathString& folder, std::error_code& error) {
     ImageFile file;
     file.randomAccess_ = true;
 #ifdef O_TMPFILE
@@ -80,7 +80,7 @@ ImageFile ImageFile::CreateUnnamed(const std::filesystem::path& folder, std::err
 #endif
     // A named file, removed at once; the signals that could end the process
     // in between wait until the name is gone.
-    std::string name = (folder / "vorbex-copy-XXXXXX").string();
+    std::string name = folder + "/vorbex-copy-XXXXXX";
     sigset_t all;
     sigset_t previous;
     sigfillset(&all);
@@ -116,7 +116,7 @@ std::error_code ImageFile::Append(std::span<const std::uint8_t> data) {
                                                      : wrote.error;
 }
 
-std::filesystem::path TemporaryFolder() {
+PathString TemporaryFolder() {
     const char* folder = std::getenv("TMPDIR");
     return folder != nullptr && *folder != '\0' ? folder : "/tmp";
 }

@@ -74,14 +74,14 @@ void ImageFile::Close() {
     }
 }
 
-ImageFile ImageFile::Open(const std::filesystem::path& path, std::error_code& error) {
+ImageFile ImageFile::Open(const PathChar* path, std::error_code& error) {
     ImageFile file;
-    if (path.empty()) {
+    if (path == nullptr || *path == L'\0') {
         error = std::make_error_code(std::errc::no_such_file_or_directory);
         return file;
     }
     // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open.
-    HANDLE handle = CreateFileW(LongPath(path.native()).c_str(), GENERIC_READ,
+    HANDLE handle = CreateFileW(LongPath(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -94,13 +94,13 @@ ImageFile ImageFile::Open(const std::filesystem::path& path, std::error_code& er
 }
 
 // The system deletes the file when its last handle goes, however the process
-// ends; the process id and the time keep its name apart from others'.
-ImageFile ImageFile::CreateUnnamed(const std::filesystem::path& folder, std::error_code& error) {
+// ends; the process id and the time keep its name apart from others'. The
+// folder ends in a backslash.
+ImageFile ImageFile::CreateUnnamed(const PathString& folder, std::error_code& error) {
     ImageFile file;
     const std::wstring name =
-        LongPath((folder / ("vorbex-copy-" + std::to_string(GetCurrentProcessId()) + "-" +
-                            std::to_string(GetTickCount64()) + ".tmp"))
-                     .native());
+        LongPath(folder + L"vorbex-copy-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(GetTickCount64()) + L".tmp");
     HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -135,10 +135,10 @@ std::error_code ImageFile::Append(std::span<const std::uint8_t> data) {
                                                      : wrote.error;
 }
 
-std::filesystem::path TemporaryFolder() {
+PathString TemporaryFolder() {
     wchar_t folder[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    return length > 0 && length <= MAX_PATH ? std::filesystem::path(folder) : L".";
+    return length > 0 && length <= MAX_PATH ? folder : L".\\";
 }
 
 }  // namespace vorbex

@@ -1,8 +1,10 @@
+#include "interrupts.h"
+
 #include <atomic>
 #include <csignal>
 #include <cstring>
 
-#include "interrupts.h"
+#include "output.h"
 
 namespace vorbex {
 
@@ -18,7 +20,35 @@ constexpr std::size_t kMaxPath = 4096;
 char markedPath[kMaxPath];
 volatile std::sig_atomic_t marked = 0;
 
+// Windows has no SIGHUP. It runs a SIGINT handler on a thread of its own,
+// while the main thread may still hold the file open, which Windows does not
+// let anyone remove: a Ctrl-C there can leave the temporary file after all.
+constexpr int kSignals[] = {SIGINT, SIGTERM,
+#ifdef SIGHUP
+                            SIGHUP
+#endif
+};
+
+void OnSignal(int sig) {
+    RemoveMarkedFile();
+    // The signal is blocked while its handler runs, so the raise only makes
+    // it pending: it takes its default action the moment the handler returns.
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
 }  // namespace
+
+void InstallInterruptCleanup() {
+    for (const int sig : kSignals) {
+        if (std::signal(sig, OnSignal) == SIG_IGN) {
+            std::signal(sig, SIG_IGN);
+        }
+    }
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
 
 bool MarkForRemoval(const char* path) {
     marked = 0;

@@ -32,9 +32,6 @@ void ClearRemovalMark();
 // else.
 void RemoveMarkedFile();
 
-// Removes `path` by the one system call, as a signal handler may.
-void RemoveFileNow(const char* path);
-
 }  // namespace vorbex
 
 #endif  // VORBEX_PLATFORM_INTERRUPTS_H

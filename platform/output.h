@@ -6,10 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include "image_file.h"
 
 namespace vorbex {
 
@@ -23,6 +23,9 @@ long WriteSome(int fd, const std::uint8_t* data, std::size_t size);
 // 0, or -1 with errno set: then the data may never have reached the disk.
 int CloseFile(int fd);
 
+// Removes `path` by the one system call, as a signal handler may.
+void RemoveFileNow(const char* path);
+
 // Renames `from` onto `to`, replacing a file or symbolic link of that name.
 [[nodiscard]] std::error_code RenameOnto(const std::string& from, const std::string& to);
 
@@ -35,7 +38,7 @@ bool StdoutIsTerminal();
 void WriteErrorText(std::string_view text);
 
 // `path` as UTF-8 text for a message (on POSIX, its bytes as they are).
-std::string DisplayName(const std::filesystem::path& path);
+std::string DisplayName(const PathString& path);
 
 // The system's words for `error`, as UTF-8 text.
 std::string ReasonText(std::error_code error);

@@ -20,6 +20,10 @@ int CloseFile(int fd) {
     return close(fd);
 }
 
+void RemoveFileNow(const char* path) {
+    unlink(path);
+}
+
 std::error_code RenameOnto(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0
                ? std::error_code()
@@ -38,8 +42,8 @@ void WriteErrorText(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
-std::string DisplayName(const std::filesystem::path& path) {
-    return path.native();
+std::string DisplayName(const PathString& path) {
+    return path;
 }
 
 std::string ReasonText(std::error_code error) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "output.h"
 
@@ -44,6 +45,10 @@ int CloseFile(int fd) {
     return _close(fd);
 }
 
+void RemoveFileNow(const char* path) {
+    _unlink(path);
+}
+
 // The C library's rename does not replace an existing file on Windows.
 std::error_code RenameOnto(const std::string& from, const std::string& to) {
     std::error_code failure;
@@ -72,8 +77,8 @@ void WriteErrorText(std::string_view text) {
     WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
 }
 
-std::string DisplayName(const std::filesystem::path& path) {
-    return Utf8(path.native());
+std::string DisplayName(const PathString& path) {
+    return Utf8(path);
 }
 
 // The C library's and the system's words come in the ANSI code page.

@@ -28,15 +28,14 @@ ReadError D88Reader::GetReadError() const {
     return cache ? ReadError{cache->Error(), cache->FailedInCopy()} : ReadError{};
 }
 
-bool D88Reader::Open() {
+bool D88Reader::Open(const PathChar* path) {
+    if (path != nullptr) {
+        return OpenSource(OpenImageFile(path, kStreamLimit), ImageCache::kRingPages);
+    }
     cache.reset();
     diskCount = 0;
     mediaType = -1;
     return true;
-}
-
-bool D88Reader::Open(const std::filesystem::path& path) {
-    return OpenSource(OpenImageFile(path, kStreamLimit), ImageCache::kRingPages);
 }
 
 bool D88Reader::OpenSource(std::unique_ptr<ImageSource> source, std::size_t ringPages) {
@@ -122,10 +121,7 @@ int D88Reader::ReadTrackIds(int track, std::span<SectorId> ids) {
         if (header == nullptr) {
             break;
         }
-        const std::uint32_t id = header->id;
-        ids[stored++] =
-            SectorId{static_cast<std::uint8_t>(id), static_cast<std::uint8_t>(id >> 8),
-                     static_cast<std::uint8_t>(id >> 16), static_cast<std::uint8_t>(id >> 24)};
+        ids[stored++] = header->id;
         if (i == header->sectorCount - 1) {
             break;
         }
@@ -138,14 +134,15 @@ int D88Reader::ReadSector(int track, int c, int h, int r, int n, std::span<std::
     if (start < 0) {
         return 0;
     }
-    const std::uint64_t id = TrackMemo::Id(c, h, r, n);
     TrackMemo::Walk walk(*trackMemo, *cache, start);
     for (int i = 0;; ++i) {
         const TrackMemo::Header* header = walk.Next();
         if (header == nullptr || header->sectorCount == 0) {
             return 0;
         }
-        if (header->id == id) {
+        // An argument outside 0 to 255 matches no byte.
+        const SectorId& id = header->id;
+        if (id.c == c && id.h == h && id.r == r && id.n == n) {
             const int count = std::min<int>(header->dataSize, Length(dest));
             const std::span<std::uint8_t> data = dest.first(static_cast<std::size_t>(count));
             // Data cut off by the end of the file still takes its room, so

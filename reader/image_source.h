@@ -4,7 +4,6 @@
 #define VORBEX_READER_IMAGE_SOURCE_H
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <span>
 
@@ -29,8 +28,7 @@ class ImageSource {
 // disk where the reader asks, anything else whole into an unnamed temporary
 // copy at the first read (up to `streamLimit` bytes; a longer stream fails
 // every read with file_too_large). Null when the path cannot be opened.
-std::unique_ptr<ImageSource> OpenImageFile(const std::filesystem::path& path,
-                                           std::uint64_t streamLimit);
+std::unique_ptr<ImageSource> OpenImageFile(const PathChar* path, std::uint64_t streamLimit);
 
 }  // namespace vorbex
 

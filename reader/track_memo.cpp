@@ -6,13 +6,6 @@
 
 namespace vorbex {
 
-std::uint64_t TrackMemo::Id(int c, int h, int r, int n) {
-    if (((c | h | r | n) & ~0xFF) != 0) {
-        return UINT64_MAX;
-    }
-    return static_cast<std::uint32_t>(c | h << 8 | r << 16) | static_cast<std::uint32_t>(n) << 24;
-}
-
 TrackMemo::Walk::Walk(TrackMemo& memo, ImageCache& cache, std::int64_t start)
     : memo_(memo), cache_(cache), track_(memo.last_) {
     if (memo.tracks_[track_].start != start) {
@@ -45,9 +38,10 @@ const TrackMemo::Header* TrackMemo::Walk::Next() {
     if (i_ == track.count && track.count < kMaxHeaders) {
         header = &track.headers[static_cast<std::size_t>(track.count++)];
     }
-    *header = Header{static_cast<std::uint32_t>(Id(bytes[0], bytes[1], bytes[2], bytes[3])),
+    *header = Header{{bytes[0], bytes[1], bytes[2], bytes[3]},
                      d88::Le16(bytes + d88::kSectorCountOffset),
-                     d88::Le16(bytes + d88::kDataSizeOffset), pos + d88::kSectorHeaderSize};
+                     d88::Le16(bytes + d88::kDataSizeOffset),
+                     pos + d88::kSectorHeaderSize};
     return last_ = header;
 }
 

@@ -15,6 +15,7 @@
 #include <span>
 
 #include "image_cache.h"
+#include "vorbex/d88_reader.h"
 
 namespace vorbex {
 
@@ -24,19 +25,14 @@ class TrackMemo {
     static constexpr std::size_t kMaxTracks = 64;
     static constexpr std::size_t kMaxKept = 1024;  // data bytes kept of a sector
 
-    // A sector header as the reader looks at it: the ID (C, H, R and N from
-    // the low byte of `id` up), the sector count and the data size, and
-    // where the data begins in the image.
+    // A sector header as the reader looks at it, and where its data begins
+    // in the image.
     struct Header {
-        std::uint32_t id;
+        SectorId id;
         std::uint16_t sectorCount;
         std::uint16_t dataSize;
         std::int64_t dataPos;
     };
-
-    // The `id` of a Header for C, H, R and N; equal to none when any of them
-    // is not a byte.
-    static std::uint64_t Id(int c, int h, int r, int n);
 
     // The kept bytes are not cleared: only those kept are read.
     TrackMemo()

@@ -24,6 +24,10 @@ class ImageCache;
 class ImageSource;
 class TrackMemo;
 
+// A path in the system's own form: bytes on POSIX, UTF-16 on Windows, never
+// the ANSI code page, where a name that does not fit would be changed.
+using PathChar = std::filesystem::path::value_type;
+
 // A sector ID as it stands in a sector header: C, H, R, N, one byte each.
 struct SectorId {
     std::uint8_t c;
@@ -58,15 +62,16 @@ class D88Reader {
     D88Reader(const D88Reader&) = delete;
     D88Reader& operator=(const D88Reader&) = delete;
 
-    // Closes any image already open, opens `path` for binary reading and
-    // counts the disk images in it. False when it cannot be opened (or is a
-    // folder); true otherwise, even when no complete disk header was found
-    // or a read failed, which GetReadError then tells.
-    [[nodiscard]] bool Open(const std::filesystem::path& path);
-    // Closes the image, sets the disk count to 0 and the media type to -1.
-    // Neither form of Open changes the selected disk's size, offset, track
-    // table or name: track reads use them until the next SelectDisk.
-    bool Open();
+    // With a path: closes any image already open, opens `path` for binary
+    // reading and counts the disk images in it. False when it cannot be
+    // opened (or is a folder); true otherwise, even when no complete disk
+    // header was found or a read failed, which GetReadError then tells.
+    // Paths of any length open on Windows too.
+    // With nullptr: closes the image, sets the disk count to 0 and the media
+    // type to -1, and returns true.
+    // Neither form changes the selected disk's size, offset, track table or
+    // name: track reads use them until the next SelectDisk.
+    [[nodiscard]] bool Open(const PathChar* path = nullptr);
 
     int GetDiskCount() const { return diskCount; }
 
