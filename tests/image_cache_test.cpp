@@ -24,17 +24,20 @@ Bytes Scrambled(std::size_t size) {
     return data;
 }
 
-// An image in memory that fails every read reaching `failFrom` on, and
-// counts the reads it is asked for.
+// An image in memory whose reads fail where they reach the bytes from
+// `failFrom` up to `failTo`, and that counts the reads it is asked for and
+// those that fail.
 class MemoryImage : public ImageSource {
   public:
-    MemoryImage(const Bytes& bytes, std::uint64_t failFrom, int& reads)
-        : bytes_(bytes), failFrom_(failFrom), reads_(reads) {}
+    MemoryImage(const Bytes& bytes, std::uint64_t failFrom, std::uint64_t failTo, int& reads,
+                int& failed)
+        : bytes_(bytes), failFrom_(failFrom), failTo_(failTo), reads_(reads), failed_(failed) {}
     ReadResult ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) override {
         ++reads_;
         ReadResult result;
         while (result.count < dest.size() && offset + result.count < bytes_.size()) {
-            if (offset + result.count >= failFrom_) {
+            if (offset + result.count >= failFrom_ && offset + result.count < failTo_) {
+                ++failed_;
                 result.error = std::make_error_code(std::errc::io_error);
                 break;
             }
@@ -47,7 +50,9 @@ class MemoryImage : public ImageSource {
   private:
     const Bytes& bytes_;
     std::uint64_t failFrom_;
+    std::uint64_t failTo_;
     int& reads_;
+    int& failed_;
 };
 
 constexpr std::size_t kUsualPages = ImageCache::kRingPages;
@@ -55,10 +60,10 @@ constexpr std::size_t kUsualPages = ImageCache::kRingPages;
 class ImageCacheTest : public ::testing::Test {
   protected:
     void Create(const Bytes& contents, std::size_t pages = kUsualPages,
-                std::uint64_t failFrom = UINT64_MAX) {
+                std::uint64_t failFrom = UINT64_MAX, std::uint64_t failTo = UINT64_MAX) {
         contents_ = contents;
         file_ = std::make_unique<ImageCache>(
-            std::make_unique<MemoryImage>(contents_, failFrom, reads_), pages);
+            std::make_unique<MemoryImage>(contents_, failFrom, failTo, reads_, failed_), pages);
     }
 
     // Reads `n` bytes at `pos` and checks count and bytes against the file.
@@ -79,6 +84,7 @@ class ImageCacheTest : public ::testing::Test {
 
     Bytes contents_;
     int reads_ = 0;
+    int failed_ = 0;
     std::unique_ptr<ImageCache> file_;
 };
 
@@ -162,6 +168,18 @@ TEST_F(ImageCacheTest, FailedReadIsNotTheEndOfTheImage) {
     EXPECT_EQ(file_->Error(), std::errc::io_error);
     EXPECT_EQ(file_->ReadAt(49152, std::span(got).first(16)), 0u);
     EXPECT_EQ(file_->ReadAt(60000, std::span(got).first(16)), 0u);
+}
+
+// On a failing disk every try may take seconds: a page whose read failed
+// while the cache only read ahead is not read ahead into again.
+TEST_F(ImageCacheTest, ReadAheadKeepsClearOfAFailedPage) {
+    constexpr std::uint64_t kPage = ImageCache::kPageSize;
+    Create(Scrambled(4 << 20), kUsualPages, 10 * kPage, 11 * kPage);
+    ExpectRead(0, 16);
+    ASSERT_EQ(failed_, 1) << "the first read reads ahead into page 10";
+    ExpectRead(1 << 20, 3 << 20);  // pushes pages 0 to 9 out of the ring
+    ExpectRead(2 * kPage, 16);
+    EXPECT_EQ(failed_, 1);
 }
 
 TEST_F(ImageCacheTest, HeldPagesAreNotFetchedAgain) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "d88_builder.h"
+#include "reader_seam.h"
 #include "test_support.h"
 #include "vorbex/d88_reader.h"
 
@@ -94,17 +95,36 @@ TEST_F(ReaderTest, OpenCountsDisksAndReportsUnopenablePaths) {
     EXPECT_EQ(reader_.GetDiskCount(), 64) << "a size of 0 repeats the same disk";
 }
 
+// An image of any size, made up as it is read: a disk header whose size
+// field is `step`, repeated every `step` bytes.
+class RepeatedDisk : public ImageSource {
+  public:
+    explicit RepeatedDisk(std::uint32_t step) : step_(step) {
+        Disk disk = PlainDisk("BIG", {});
+        disk.diskSize = step;
+        header_ = build::BuildDisk(disk);
+    }
+    ReadResult ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) override {
+        for (std::size_t i = 0; i < dest.size(); ++i) {
+            const std::uint64_t at = (offset + i) % step_;
+            dest[i] = at < header_.size() ? header_[at] : 0;
+        }
+        return {dest.size(), {}};
+    }
+
+  private:
+    std::uint64_t step_;
+    Bytes header_;
+};
+
 TEST_F(ReaderTest, DiskWalkEndsWhereTheNextOffsetLeavesTheSignedRange) {
-    for (std::uint32_t size : {0x80000000u, 0xFFFFFFFFu, 0x7FFFFFF0u}) {
-        Disk disk = PlainDisk("BIG", {0});
-        disk.diskSize = size;
-        Bytes image = build::BuildDisk(disk);
-        Bytes second = build::BuildDisk(PlainDisk("NEXT", {0}));
-        image.insert(image.end(), second.begin(), second.end());
-        OpenImage(image);
-        EXPECT_EQ(reader_.GetDiskCount(), 1) << std::hex << size;
-        EXPECT_TRUE(reader_.SelectDisk(0));
-        EXPECT_FALSE(reader_.SelectDisk(1));
+    for (const auto& [step, disks] :
+         {std::pair{0x80000000u, 1}, {0xFFFFFFFFu, 1}, {0x7FFFFFF0u, 2}}) {
+        D88Reader reader;
+        ASSERT_TRUE(ReaderSeam::Open(reader, std::make_unique<RepeatedDisk>(step)));
+        EXPECT_EQ(reader.GetDiskCount(), disks) << std::hex << step;
+        EXPECT_TRUE(reader.SelectDisk(disks - 1));
+        EXPECT_STREQ(reader.GetDiskName(), "BIG");
     }
 }
 
@@ -285,6 +305,10 @@ TEST_F(ReaderTest, ReadSectorCopiesTheFirstMatchLoweredToTheRequest) {
     EXPECT_EQ(Bytes(data, data + 100), Pattern(100, 10)) << "the first match wins";
     EXPECT_EQ(reader_.ReadSector(5, 2, 1, 2, 2, std::span(data, 50)), 50);
     EXPECT_EQ(Bytes(data, data + 50), Pattern(50, 20));
+    // Of a sector much larger than the part read, that part is kept: a
+    // longer read must not be served from it.
+    EXPECT_EQ(reader_.ReadSector(5, 2, 1, 2, 2, std::span(data, 200)), 200);
+    EXPECT_EQ(Bytes(data, data + 200), Pattern(200, 20));
     EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 1, std::span(data, 0)), 0);
     EXPECT_EQ(reader_.ReadSector(5, 2, 1, 4, 1, std::span(data, 600)), 0) << "no such R";
     EXPECT_EQ(reader_.ReadSector(5, 2, 1, 3, 2, std::span(data, 600)), 0) << "N must match too";
