@@ -49,7 +49,7 @@ bool D88Reader::OpenSource(std::unique_ptr<ImageSource> source, std::size_t ring
     std::uint8_t header[d88::kDiskHeaderSize];
     for (diskCount = 0; diskCount < kMaxDisks; ++diskCount) {
         diskOffsets[diskCount] = static_cast<std::int32_t>(offset);
-        if (cache->ReadPast(offset, header) < sizeof header) {
+        if (cache->ReadUncached(offset, header) < sizeof header) {
             break;
         }
         // The size field is the step to the next disk; a step that leaves
@@ -78,7 +78,7 @@ bool D88Reader::SelectDisk(int index) {
     // have shrunk since, the missing part reads as zeros (absent tracks).
     std::uint8_t header[d88::kDiskHeaderSize] = {};
     diskOffset = diskOffsets[index];
-    cache->ReadPast(diskOffset, header);
+    cache->ReadUncached(diskOffset, header);
     // Offsets and sizes with bit 31 set are negative: no track lies there.
     for (int t = 0; t < kTrackCount; ++t) {
         trackOffsets[t] =

@@ -89,7 +89,7 @@ bool ImageCache::Fetch(std::uint64_t page, std::size_t wanted) {
     return kept > 0;
 }
 
-std::size_t ImageCache::ReadPast(std::int64_t pos, std::span<std::uint8_t> dest) {
+std::size_t ImageCache::ReadUncached(std::int64_t pos, std::span<std::uint8_t> dest) {
     const ReadResult got =
         pos < 0 ? ReadResult{} : source_->ReadAt(static_cast<std::uint64_t>(pos), dest);
     if (got.error && !error_) {

@@ -47,7 +47,7 @@ class ImageCache {
 
     // Reads like ReadAt, straight from the image past the ring: for the lone
     // disk headers, which would only push out pages the tracks need.
-    std::size_t ReadPast(std::int64_t pos, std::span<std::uint8_t> dest);
+    std::size_t ReadUncached(std::int64_t pos, std::span<std::uint8_t> dest);
 
     // The first failed read (not the end of the image); clear when none.
     std::error_code Error() const { return error_; }
