@@ -3,7 +3,9 @@
 #   the copyright file, Depends from dpkg-shlibdeps) and a .tar.gz with the
 #   same files under bin/ and share/ for other systems, and the licence;
 # - for Windows, a .zip with vorbex.exe, the README, the licence and the
-#   copyright file.
+#   copyright file;
+# - for macOS, a .tar.gz for each processor with the command, its
+#   compressed manual page, the licence and the copyright file.
 # They take the command only, never the reader's library and headers.
 #
 # Two builds of the same source give the same packages, byte for byte:
@@ -113,6 +115,33 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     install(FILES ${PROJECT_SOURCE_DIR}/cmake/lintian-overrides
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME vorbex
             COMPONENT vorbex_debian EXCLUDE_FROM_ALL)
+elseif(CMAKE_SYSTEM_NAME STREQUAL "Darwin")
+    # The .tar.gz is made as the Linux one is, from the same two components,
+    # and named for the processor, since each build is for one:
+    # vorbex-VERSION-macos-arm64 or vorbex-VERSION-macos-x86_64. It holds
+    # bin/vorbex, the manual page gzip'ed as on Linux (man on macOS reads it
+    # so), and under share/doc/vorbex/ the licence and the copyright file.
+    set(CPACK_GENERATOR TGZ)
+    if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+        set(CPACK_SYSTEM_NAME macos-arm64)
+    else()
+        set(CPACK_SYSTEM_NAME macos-${CMAKE_SYSTEM_PROCESSOR})
+    endif()
+
+    find_program(VORBEX_GZIP gzip REQUIRED)
+    set(package_dir ${PROJECT_BINARY_DIR}/package)
+    add_custom_command(
+        OUTPUT ${package_dir}/vorbex.1.gz
+        COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/docs/vorbex.1 ${package_dir}/vorbex.1
+        COMMAND ${VORBEX_GZIP} -9nf ${package_dir}/vorbex.1
+        DEPENDS ${PROJECT_SOURCE_DIR}/docs/vorbex.1
+        VERBATIM)
+    add_custom_target(vorbex_package_files ALL DEPENDS ${package_dir}/vorbex.1.gz)
+    install(FILES ${package_dir}/vorbex.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+            COMPONENT vorbex_archive_docs EXCLUDE_FROM_ALL)
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/copyright ${PROJECT_SOURCE_DIR}/LICENSE
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vorbex
+            COMPONENT vorbex_archive_docs EXCLUDE_FROM_ALL)
 endif()
 
 include(CPack)
