@@ -88,6 +88,10 @@ std::vector<std::string> VorbexCommand() {
     return {VORBEX_EXE};
 }
 
+namespace {
+
+// The emulator's program and options (tests/CMakeLists.txt); none in a
+// native build.
 const std::vector<std::string>& EmulatorCommand() {
     static const std::vector<std::string> words = {
 #ifdef VORBEX_EMULATOR
@@ -96,6 +100,8 @@ const std::vector<std::string>& EmulatorCommand() {
     };
     return words;
 }
+
+}  // namespace
 
 bool RunsUnderEmulator() {
     return !EmulatorCommand().empty();

@@ -44,7 +44,7 @@ struct RunResult {
     std::string err;    // standard error
 };
 
-// A child's command line is: the wrapper, the emulator (EmulatorCommand()),
+// A child's command line is: the wrapper, the emulator in a cross build,
 // the command (or VorbexCommand()), then the arguments.
 struct RunOptions {
     // Standard output goes to this file instead of being captured.
@@ -64,11 +64,9 @@ struct RunOptions {
 // vorbex built with these tests.
 std::vector<std::string> VorbexCommand();
 
-// The emulator that runs programs built with these tests, when they were
-// cross-built for another machine (CMake's CMAKE_CROSSCOMPILING_EMULATOR,
-// such as qemu-aarch64 with its options); empty in a native build. Every
-// child command starts with it, after the wrapper.
-const std::vector<std::string>& EmulatorCommand();
+// True when the tests were cross-built for another machine and run under
+// its emulator (CMake's CMAKE_CROSSCOMPILING_EMULATOR, such as qemu-aarch64),
+// which then starts every child too, after the wrapper.
 bool RunsUnderEmulator();
 
 // The line end the tool under test writes: "\r\n" when $VORBEX_EOL is
