@@ -21,3 +21,11 @@ endif()
 if(CPACK_GENERATOR STREQUAL "TGZ" OR CPACK_GENERATOR STREQUAL "ZIP")
     set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 endif()
+
+# A cross build's .deb is named for the machine it was built for, never for
+# the one that packs it (packaging.cmake).
+if(CPACK_GENERATOR STREQUAL "DEB" AND DEFINED CPACK_VORBEX_CROSS_TARGET
+   AND NOT CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+    message(FATAL_ERROR "No Debian architecture for ${CPACK_VORBEX_CROSS_TARGET}: install "
+                        "dpkg-dev (dpkg-architecture) or set CPACK_DEBIAN_PACKAGE_ARCHITECTURE")
+endif()

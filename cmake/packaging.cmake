@@ -66,6 +66,33 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     # release build links none (driver/CMakeLists.txt), so it has none;
     # any other build gets them from dpkg-shlibdeps.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    if(CMAKE_CROSSCOMPILING)
+        # cpack would name the .deb for the machine that packs it: a cross
+        # build names the one it builds for, in Debian's words (arm64 for
+        # aarch64-linux-gnu), as dpkg-architecture (dpkg-dev) gives them.
+        if(NOT CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+            execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpmachine
+                            OUTPUT_VARIABLE target_triplet OUTPUT_STRIP_TRAILING_WHITESPACE)
+            find_program(VORBEX_DPKG_ARCHITECTURE dpkg-architecture)
+            mark_as_advanced(VORBEX_DPKG_ARCHITECTURE)
+            if(VORBEX_DPKG_ARCHITECTURE AND target_triplet)
+                execute_process(
+                    COMMAND ${VORBEX_DPKG_ARCHITECTURE} -t${target_triplet} -qDEB_HOST_ARCH
+                    OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE
+                    OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+            endif()
+            # packaging-per-generator.cmake stops a .deb without one.
+            set(CPACK_VORBEX_CROSS_TARGET "${target_triplet}")
+        endif()
+        # dpkg-shlibdeps knows the libraries of this machine only. The GNU
+        # release build is static (driver/CMakeLists.txt) and needs none:
+        # its Depends stays empty without asking. Any other cross build
+        # still asks, and cpack fails unless that machine's libraries are
+        # installed for dpkg to find.
+        if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_BUILD_TYPE STREQUAL "Release")
+            set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+        endif()
+    endif()
 
     # Debian's manual pages and changelogs are gzip'ed at the highest level,
     # without a time stamp in the header.

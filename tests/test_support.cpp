@@ -88,6 +88,25 @@ std::vector<std::string> VorbexCommand() {
     return {VORBEX_EXE};
 }
 
+namespace {
+
+// The emulator's program and options (tests/CMakeLists.txt); none in a
+// native build.
+const std::vector<std::string>& EmulatorCommand() {
+    static const std::vector<std::string> words = {
+#ifdef VORBEX_EMULATOR
+        VORBEX_EMULATOR
+#endif
+    };
+    return words;
+}
+
+}  // namespace
+
+bool RunsUnderEmulator() {
+    return !EmulatorCommand().empty();
+}
+
 bool RunsOwnBuild() {
     const char* command = std::getenv("VORBEX_COMMAND");
     return command == nullptr || *command == '\0';
@@ -113,6 +132,8 @@ StartedRun::StartedRun(const std::vector<std::string>& args, const fs::path& cwd
       errPath_(capture_.path() / "stderr"),
       captureOut_(!options.stdoutPath) {
     std::vector<std::string> command = options.wrapper;
+    const std::vector<std::string>& emulator = EmulatorCommand();
+    command.insert(command.end(), emulator.begin(), emulator.end());
     const std::vector<std::string> tool =
         options.command.empty() ? VorbexCommand() : options.command;
     command.insert(command.end(), tool.begin(), tool.end());

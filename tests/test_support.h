@@ -44,12 +44,16 @@ struct RunResult {
     std::string err;    // standard error
 };
 
+// A child's command line is: the wrapper, the emulator in a cross build,
+// the command (or VorbexCommand()), then the arguments.
 struct RunOptions {
     // Standard output goes to this file instead of being captured.
     std::optional<std::string> stdoutPath;
     // Runs in the child just before the program starts (limits, signals).
     std::function<void()> beforeExec;
-    // A command that runs the tool, such as strace with its options.
+    // A command that runs the tool, such as strace with its options. It is
+    // the host's own program, so under an emulator it runs the emulator,
+    // which runs the tool: strace then traces the emulated run.
     std::vector<std::string> wrapper;
     // The program and its first words, instead of VorbexCommand().
     std::vector<std::string> command;
@@ -59,6 +63,11 @@ struct RunOptions {
 // (to run another build, such as the Windows one under wine), else the
 // vorbex built with these tests.
 std::vector<std::string> VorbexCommand();
+
+// True when the tests were cross-built for another machine and run under
+// its emulator (CMake's CMAKE_CROSSCOMPILING_EMULATOR, such as qemu-aarch64),
+// which then starts every child too, after the wrapper.
+bool RunsUnderEmulator();
 
 // The line end the tool under test writes: "\r\n" when $VORBEX_EOL is
 // "crlf", else "\n".
