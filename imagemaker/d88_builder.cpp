@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace vorbex::build {
+namespace vorbex::imagemaker {
 
 Sector MakeSector(int c, int h, int r, int n, std::vector<std::uint8_t> data) {
     Sector sector;
@@ -62,4 +62,4 @@ std::vector<std::uint8_t> BuildImage(const std::vector<Disk>& disks) {
     return image;
 }
 
-}  // namespace vorbex::build
+}  // namespace vorbex::imagemaker

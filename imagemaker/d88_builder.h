@@ -1,6 +1,6 @@
 // Building D88 images in memory, for the sample generator and the tests.
-#ifndef VORBEX_TOOLS_D88_BUILDER_H
-#define VORBEX_TOOLS_D88_BUILDER_H
+#ifndef VORBEX_IMAGEMAKER_D88_BUILDER_H
+#define VORBEX_IMAGEMAKER_D88_BUILDER_H
 
 #include <cstdint>
 #include <map>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace vorbex::build {
+namespace vorbex::imagemaker {
 
 constexpr int kTrackCount = 164;
 constexpr std::size_t kDiskHeaderSize = 0x2B0;
@@ -75,6 +75,6 @@ Track MakeTrack(int track, std::uint8_t n, const std::vector<std::uint8_t>& orde
     return result;
 }
 
-}  // namespace vorbex::build
+}  // namespace vorbex::imagemaker
 
-#endif  // VORBEX_TOOLS_D88_BUILDER_H
+#endif  // VORBEX_IMAGEMAKER_D88_BUILDER_H

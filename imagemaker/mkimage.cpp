@@ -7,12 +7,12 @@
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fputs("Usage: vorbex-mkimage LAYOUT OUTPUT\nLayouts:\n", stderr);
-        for (const auto& layout : vorbex::build::Layouts()) {
+        for (const auto& layout : vorbex::imagemaker::Layouts()) {
             std::fprintf(stderr, "  %-8s %s\n", layout.name, layout.description);
         }
         return 2;
     }
-    const auto image = vorbex::build::MakeLayout(argv[1]);
+    const auto image = vorbex::imagemaker::MakeLayout(argv[1]);
     if (!image) {
         std::fprintf(stderr, "vorbex-mkimage: unknown layout %s\n", argv[1]);
         return 2;

@@ -4,7 +4,7 @@
 
 #include "d88_builder.h"
 
-namespace vorbex::build {
+namespace vorbex::imagemaker {
 
 namespace {
 
@@ -333,4 +333,4 @@ std::optional<std::vector<std::uint8_t>> MakeLayout(const std::string& name) {
     return std::nullopt;
 }
 
-}  // namespace vorbex::build
+}  // namespace vorbex::imagemaker

@@ -1,13 +1,13 @@
 // The images the project makes for its quick start, benchmarks and fuzzing.
-#ifndef VORBEX_TOOLS_SAMPLE_LAYOUTS_H
-#define VORBEX_TOOLS_SAMPLE_LAYOUTS_H
+#ifndef VORBEX_IMAGEMAKER_SAMPLE_LAYOUTS_H
+#define VORBEX_IMAGEMAKER_SAMPLE_LAYOUTS_H
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace vorbex::build {
+namespace vorbex::imagemaker {
 
 struct Layout {
     const char* name;
@@ -20,6 +20,6 @@ const std::vector<Layout>& Layouts();
 // The image of layout `name`, or nothing when there is no such layout.
 std::optional<std::vector<std::uint8_t>> MakeLayout(const std::string& name);
 
-}  // namespace vorbex::build
+}  // namespace vorbex::imagemaker
 
-#endif  // VORBEX_TOOLS_SAMPLE_LAYOUTS_H
+#endif  // VORBEX_IMAGEMAKER_SAMPLE_LAYOUTS_H

@@ -12,17 +12,17 @@
 namespace vorbex {
 namespace {
 
-using build::Disk;
-using build::Sector;
+using imagemaker::Disk;
+using imagemaker::Sector;
 using testing::Bytes;
 
 Sector Filled(int c, int h, int r, int n, std::size_t size, std::uint8_t value) {
-    return build::MakeSector(c, h, r, n, Bytes(size, value));
+    return imagemaker::MakeSector(c, h, r, n, Bytes(size, value));
 }
 
 // A track whose sectors, listed in `order`, each hold their own R value.
-build::Track Numbered(int t, std::initializer_list<int> order, int n = 3) {
-    build::Track track;
+imagemaker::Track Numbered(int t, std::initializer_list<int> order, int n = 3) {
+    imagemaker::Track track;
     for (int r : order) {
         track.sectors.push_back(
             Filled(t / 2, t % 2, r, n, std::size_t{128} << n, static_cast<std::uint8_t>(r)));
@@ -34,7 +34,7 @@ class LoaderTest : public ::testing::Test {
   protected:
     void Open(const std::vector<Disk>& disks) {
         const auto path = dir_.path() / "image.d88";
-        testing::WriteBytes(path, build::BuildImage(disks));
+        testing::WriteBytes(path, imagemaker::BuildImage(disks));
         ASSERT_TRUE(reader_.Open(path.string().c_str()));
     }
     // Value of the first byte of each 1024-byte block, up to `blocks`.
@@ -179,7 +179,7 @@ TEST_F(LoaderTest, LoadStopsAtAFailedReadWhichTheReaderReports) {
     for (int t = 5; t <= 152; ++t) {
         disk.tracks[t] = Numbered(t, {1, 2, 3, 4, 5, 6, 7, 8});
     }
-    const Bytes image = build::BuildDisk(disk);
+    const Bytes image = imagemaker::BuildDisk(disk);
     int failed = 0;
     D88Reader reader;
     ASSERT_TRUE(

@@ -19,7 +19,7 @@ namespace vorbex {
 namespace {
 
 namespace fs = std::filesystem;
-using build::Disk;
+using imagemaker::Disk;
 using testing::Bytes;
 using testing::RunResult;
 
@@ -58,7 +58,7 @@ Disk LoadedDisk(const Bytes& loaded, const std::string& name = "E2E") {
     for (std::size_t i = 0; i < tracks; ++i) {
         const int t = 5 + static_cast<int>(i);
         disk.tracks[t] =
-            build::MakeTrack(t, 3, {2, 1, 4, 3, 6, 5, 8, 7}, [&](std::uint8_t r, Bytes& d) {
+            imagemaker::MakeTrack(t, 3, {2, 1, 4, 3, 6, 5, 8, 7}, [&](std::uint8_t r, Bytes& d) {
                 const std::size_t at = (i * 8 + r - 1) * kBlock;
                 if (at < loaded.size()) {
                     std::copy_n(loaded.begin() + static_cast<std::ptrdiff_t>(at), kBlock,
@@ -131,7 +131,7 @@ TEST_F(EndToEnd, FirstTwoDisksAreScannedWithoutClearingTheBuffer) {
     PutFile(third, 0, 1, 0xD0);
 
     const RunResult run =
-        RunOn(build::BuildImage({LoadedDisk(first), LoadedDisk(second), LoadedDisk(third)}));
+        RunOn(imagemaker::BuildImage({LoadedDisk(first), LoadedDisk(second), LoadedDisk(third)}));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, Lines({"ZT000", "ZT001", "ZT002", "ZT003"}));
     EXPECT_EQ(run.err, "");
@@ -149,7 +149,7 @@ TEST_F(EndToEnd, TracksOutsideFiveToOneFiftyTwoAreIgnored) {
     for (int t : {0, 4, 153, 163}) {
         disk.tracks[t] = LoadedDisk(outside).tracks[5];
     }
-    const RunResult run = RunOn(build::BuildDisk(disk));
+    const RunResult run = RunOn(imagemaker::BuildDisk(disk));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, Lines({"ZT000"}));
     EXPECT_EQ(Outputs(), (std::map<std::string, Bytes>{{"ZT000", last}}));
@@ -160,7 +160,7 @@ TEST_F(EndToEnd, NamesGrowPastThreeDigits) {
     for (std::size_t b = 0; b < 148 * 8; ++b) {
         PutFile(loaded, b, 1, static_cast<std::uint8_t>(b));
     }
-    const RunResult run = RunOn(build::BuildDisk(LoadedDisk(loaded)));
+    const RunResult run = RunOn(imagemaker::BuildDisk(LoadedDisk(loaded)));
     EXPECT_EQ(run.exitCode, 0);
     const std::map<std::string, Bytes> outputs = Outputs();
     EXPECT_EQ(outputs.size(), 148u * 8);
@@ -176,7 +176,7 @@ TEST_F(EndToEnd, DataCutOffByTheEndOfTheFileReadsAsZeros) {
     PutFile(first, 0, 2, 0x77);
     Bytes second = Filler(8, 0x77);
     PutFile(second, 0, 2, 0x77);
-    Bytes image = build::BuildImage({LoadedDisk(first), LoadedDisk(second)});
+    Bytes image = imagemaker::BuildImage({LoadedDisk(first), LoadedDisk(second)});
     // Cut the second disk inside its track 5, sector 1 (stored second).
     const std::size_t secondStart = image.size() / 2;
     image.resize(secondStart + 0x2B0 + 16 + 1024 + 16 + 600);
@@ -202,7 +202,7 @@ TEST_F(EndToEnd, OutputNamesReplaceFilesAndLinksAndReportWhatCannotBeWritten) {
     fs::create_symlink(images_.path() / "target", work_.path() / "ZT001");
     testing::WriteBytes(work_.path() / "ZT002", Bytes(100000, 1));
 
-    const RunResult run = RunOn(build::BuildDisk(LoadedDisk(loaded)));
+    const RunResult run = RunOn(imagemaker::BuildDisk(LoadedDisk(loaded)));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, Lines({"ZT000", "ZT001", "ZT002"}));
     EXPECT_EQ(run.err, Lines({"vorbex: cannot write ZT000: Is a directory"}));
@@ -219,7 +219,7 @@ TEST_F(EndToEnd, FullStandardOutputIsReportedAfterTheFilesAreWritten) {
     const Bytes a = PutFile(loaded, 2, 1, 0xA1);
     testing::RunOptions options;
     options.stdoutPath = "/dev/full";
-    const RunResult run = RunOn(build::BuildDisk(LoadedDisk(loaded)), options);
+    const RunResult run = RunOn(imagemaker::BuildDisk(LoadedDisk(loaded)), options);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, Lines({"vorbex: cannot write standard output: No space left on device"}));
     EXPECT_EQ(Outputs(), (std::map<std::string, Bytes>{{"ZT000", a}}));
@@ -290,7 +290,7 @@ class Sources : public EndToEnd {
         EXPECT_EQ(testing::ListFiles(dir), cleanFiles_);
     }
 
-    const Bytes sample_ = *build::MakeLayout("sample");
+    const Bytes sample_ = *imagemaker::MakeLayout("sample");
     RunResult clean_;
     std::map<std::string, Bytes> cleanFiles_;
     testing::TempDir other_;

@@ -47,11 +47,11 @@ std::string Line(const std::string& text) {
 // 2368 names, far more than standard output's buffer holds, so a failing
 // standard output shows in the middle of the run, not only at its end.
 Bytes ManyFilesImage() {
-    build::Disk disk;
+    imagemaker::Disk disk;
     disk.name = "MANY FILES";
     for (int t = 5; t <= 152; ++t) {
         disk.tracks[t] =
-            build::MakeTrack(t, 3, {1, 2, 3, 4, 5, 6, 7, 8}, [t](std::uint8_t r, Bytes& data) {
+            imagemaker::MakeTrack(t, 3, {1, 2, 3, 4, 5, 6, 7, 8}, [t](std::uint8_t r, Bytes& data) {
                 const std::uint8_t header[] = {0x10, 0, 0x20, 0, 0x30, 0,
                                                0x40, 0, 0x50, 0, 0x60, 0};
                 std::copy(std::begin(header), std::end(header), data.begin());
@@ -59,7 +59,7 @@ Bytes ManyFilesImage() {
                 data[101] = r;
             });
     }
-    return build::BuildImage({disk, disk});
+    return imagemaker::BuildImage({disk, disk});
 }
 
 testing::RunOptions FileSizeLimit(rlim_t bytes) {
@@ -204,7 +204,7 @@ class OutputFaults : public ::testing::Test {
         }
     }
 
-    const Bytes sample_ = *build::MakeLayout("sample");
+    const Bytes sample_ = *imagemaker::MakeLayout("sample");
     testing::TempDir images_{testing::FastTempParent()};
     testing::TempDir clean_{testing::FastTempParent()};
     testing::TempDir work_{testing::FastTempParent()};

@@ -50,7 +50,7 @@ const std::map<std::string, int> kMaxReads = {
 class ReadVolume : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ReadVolume, ImageIsReadAboutOnceInFewReads) {
-    const Bytes image = *build::MakeLayout(GetParam());
+    const Bytes image = *imagemaker::MakeLayout(GetParam());
     std::uint64_t bytes = 0;
     int reads = 0;
     D88Reader reader;
@@ -69,7 +69,7 @@ TEST_P(ReadVolume, ImageIsReadAboutOnceInFewReads) {
 
 std::vector<std::string> LayoutNames() {
     std::vector<std::string> names;
-    for (const build::Layout& layout : build::Layouts()) {
+    for (const imagemaker::Layout& layout : imagemaker::Layouts()) {
         names.push_back(layout.name);
     }
     return names;

@@ -12,9 +12,9 @@
 namespace vorbex {
 namespace {
 
-using build::Disk;
-using build::Sector;
-using build::Track;
+using imagemaker::Disk;
+using imagemaker::Sector;
+using imagemaker::Track;
 using testing::Bytes;
 
 // Sector data whose every byte tells where it came from.
@@ -27,7 +27,7 @@ Bytes Pattern(std::size_t size, std::uint8_t seed) {
 }
 
 Sector MakeSector(int c, int h, int r, int n, std::size_t size, std::uint8_t seed) {
-    return build::MakeSector(c, h, r, n, Pattern(size, seed));
+    return imagemaker::MakeSector(c, h, r, n, Pattern(size, seed));
 }
 
 // Track t of a plain disk: sectors 1..count of 256 bytes, seeded by t and r.
@@ -86,12 +86,12 @@ TEST_F(ReaderTest, OpenCountsDisksAndReportsUnopenablePaths) {
     EXPECT_EQ(reader_.GetDiskCount(), 0);
 
     std::vector<Disk> seventy(70, PlainDisk("X", {0}));
-    OpenImage(build::BuildImage(seventy));
+    OpenImage(imagemaker::BuildImage(seventy));
     EXPECT_EQ(reader_.GetDiskCount(), 64);
 
     Disk zeroSize = PlainDisk("Z", {0});
     zeroSize.diskSize = 0;
-    OpenImage(build::BuildDisk(zeroSize));
+    OpenImage(imagemaker::BuildDisk(zeroSize));
     EXPECT_EQ(reader_.GetDiskCount(), 64) << "a size of 0 repeats the same disk";
 }
 
@@ -102,7 +102,7 @@ class RepeatedDisk : public ImageSource {
     explicit RepeatedDisk(std::uint32_t step) : step_(step) {
         Disk disk = PlainDisk("BIG", {});
         disk.diskSize = step;
-        header_ = build::BuildDisk(disk);
+        header_ = imagemaker::BuildDisk(disk);
     }
     ReadResult ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) override {
         for (std::size_t i = 0; i < dest.size(); ++i) {
@@ -130,10 +130,10 @@ TEST_F(ReaderTest, DiskWalkEndsWhereTheNextOffsetLeavesTheSignedRange) {
 
 TEST_F(ReaderTest, SelectDiskFindsEachDiskAtTheEndOfTheOneBefore) {
     Disk first = PlainDisk("FIRST", {5});
-    first.mediaType = build::kMedia2D;
+    first.mediaType = imagemaker::kMedia2D;
     Disk second = PlainDisk("SECOND", {5, 6});
-    second.mediaType = build::kMedia2HD;
-    OpenImage(build::BuildImage({first, second}));
+    second.mediaType = imagemaker::kMedia2HD;
+    OpenImage(imagemaker::BuildImage({first, second}));
     ASSERT_EQ(reader_.GetDiskCount(), 2);
 
     ASSERT_TRUE(reader_.SelectDisk(1));
@@ -151,7 +151,7 @@ TEST_F(ReaderTest, SelectDiskFindsEachDiskAtTheEndOfTheOneBefore) {
 }
 
 TEST_F(ReaderTest, FailedSelectionLeavesNoDiskSelected) {
-    OpenImage(build::BuildDisk(PlainDisk("ONLY", {5})));
+    OpenImage(imagemaker::BuildDisk(PlainDisk("ONLY", {5})));
     ASSERT_TRUE(reader_.SelectDisk(0));
     EXPECT_FALSE(reader_.SelectDisk(1));
     EXPECT_FALSE(reader_.SelectDisk(-1));
@@ -167,18 +167,18 @@ TEST_F(ReaderTest, FailedSelectionLeavesNoDiskSelected) {
 }
 
 TEST_F(ReaderTest, DiskNameKeepsSixteenBytesUpToTheFirstNul) {
-    OpenImage(build::BuildDisk(PlainDisk("ABCDEFGHIJKLMNOPQ", {5})));
+    OpenImage(imagemaker::BuildDisk(PlainDisk("ABCDEFGHIJKLMNOPQ", {5})));
     ASSERT_TRUE(reader_.SelectDisk(0));
     EXPECT_STREQ(reader_.GetDiskName(), "ABCDEFGHIJKLMNOP");
 
-    OpenImage(build::BuildDisk(PlainDisk(std::string("AB\0CD", 5), {5})));
+    OpenImage(imagemaker::BuildDisk(PlainDisk(std::string("AB\0CD", 5), {5})));
     ASSERT_TRUE(reader_.SelectDisk(0));
     EXPECT_STREQ(reader_.GetDiskName(), "AB");
     EXPECT_EQ(std::memcmp(reader_.GetDiskName(), "AB\0\0\0", 5), 0);
 }
 
 TEST_F(ReaderTest, OpenWithoutPathClosesButKeepsTheSelection) {
-    OpenImage(build::BuildDisk(PlainDisk("KEPT", {5})));
+    OpenImage(imagemaker::BuildDisk(PlainDisk("KEPT", {5})));
     ASSERT_TRUE(reader_.SelectDisk(0));
     EXPECT_TRUE(reader_.Open());
     EXPECT_EQ(reader_.GetDiskCount(), 0);
@@ -189,14 +189,14 @@ TEST_F(ReaderTest, OpenWithoutPathClosesButKeepsTheSelection) {
 }
 
 TEST_F(ReaderTest, SecondOpenReadsTheNewFileWithTheEarlierTrackTable) {
-    OpenImage(build::BuildDisk(PlainDisk("ONE", {5})));
+    OpenImage(imagemaker::BuildDisk(PlainDisk("ONE", {5})));
     ASSERT_TRUE(reader_.SelectDisk(0));
     // Same layout, other contents: the old table points at the new data.
     Disk other = PlainDisk("TWO", {5});
     for (Sector& s : other.tracks[5].sectors) {
         s.r = static_cast<std::uint8_t>(s.r + 100);
     }
-    OpenImage(build::BuildDisk(other));
+    OpenImage(imagemaker::BuildDisk(other));
     EXPECT_EQ(Rs(5), (std::vector<int>{101, 102, 103, 104, 105, 106, 107, 108}));
 }
 
@@ -211,9 +211,9 @@ std::size_t OpenDescriptors() {
 
 TEST_F(ReaderTest, OpeningAnotherFileClosesTheFirst) {
     const std::size_t before = OpenDescriptors();
-    OpenImage(build::BuildDisk(PlainDisk("A", {5})));
+    OpenImage(imagemaker::BuildDisk(PlainDisk("A", {5})));
     EXPECT_EQ(OpenDescriptors(), before + 1);
-    OpenImage(build::BuildDisk(PlainDisk("B", {5})));
+    OpenImage(imagemaker::BuildDisk(PlainDisk("B", {5})));
     EXPECT_EQ(OpenDescriptors(), before + 1);
     EXPECT_FALSE(reader_.Open((dir_.path() / "missing").string().c_str()));
     EXPECT_EQ(OpenDescriptors(), before) << "a failed open leaves the reader closed";
@@ -222,12 +222,12 @@ TEST_F(ReaderTest, OpeningAnotherFileClosesTheFirst) {
 
 TEST_F(ReaderTest, UnreachableTracksGiveNothing) {
     Disk disk = PlainDisk("T", {5, 6, 7});
-    const Bytes built = build::BuildDisk(disk);
+    const Bytes built = imagemaker::BuildDisk(disk);
     const std::uint32_t size = static_cast<std::uint32_t>(built.size());
     disk.trackOffsets[5] = 0;
     disk.trackOffsets[6] = size + 1;
     disk.trackOffsets[7] = 0x80000010u;
-    OpenImage(build::BuildDisk(disk));
+    OpenImage(imagemaker::BuildDisk(disk));
     ASSERT_TRUE(reader_.SelectDisk(0));
     std::uint8_t data[256];
     for (int t : {-1, 0, 5, 6, 7, 164, 1000}) {
@@ -239,9 +239,9 @@ TEST_F(ReaderTest, UnreachableTracksGiveNothing) {
 TEST_F(ReaderTest, TrackAtExactlyTheDiskSizeIsStillFollowed) {
     Disk disk = PlainDisk("EDGE", {5});
     const std::uint32_t offset =
-        static_cast<std::uint32_t>(build::kDiskHeaderSize);  // track 5 starts here
+        static_cast<std::uint32_t>(imagemaker::kDiskHeaderSize);  // track 5 starts here
     disk.diskSize = offset;
-    OpenImage(build::BuildDisk(disk));
+    OpenImage(imagemaker::BuildDisk(disk));
     ASSERT_TRUE(reader_.SelectDisk(0));
     EXPECT_EQ(Rs(5).size(), 8u);
 }
@@ -256,7 +256,7 @@ TEST_F(ReaderTest, IdListingStopsAtTheRoomTheCountOrTheEndOfTheFile) {
     for (Sector& s : disk.tracks[10].sectors) {
         s.sectorCount = 3;
     }
-    OpenImage(build::BuildDisk(disk));
+    OpenImage(imagemaker::BuildDisk(disk));
     ASSERT_TRUE(reader_.SelectDisk(0));
 
     SectorId ids[20];
@@ -279,7 +279,7 @@ TEST_F(ReaderTest, HeaderCutShortEndsTheTrackWalk) {
     }
     disk.tracks[5].sectors[2].data.clear();
     disk.tracks[5].sectors[2].dataSize = 0;
-    Bytes image = build::BuildDisk(disk);
+    Bytes image = imagemaker::BuildDisk(disk);
     // Keep the first two sectors whole and half of the third header.
     image.resize(image.size() - 8);
     OpenImage(image);
@@ -297,7 +297,7 @@ TEST_F(ReaderTest, ReadSectorCopiesTheFirstMatchLoweredToTheRequest) {
     Track& track = disk.tracks[5];
     track.sectors = {MakeSector(2, 1, 3, 1, 256, 30), MakeSector(2, 1, 1, 1, 100, 10),
                      MakeSector(2, 1, 1, 1, 256, 99), MakeSector(2, 1, 2, 2, 512, 20)};
-    OpenImage(build::BuildDisk(disk));
+    OpenImage(imagemaker::BuildDisk(disk));
     ASSERT_TRUE(reader_.SelectDisk(0));
 
     std::uint8_t data[600];
@@ -320,7 +320,7 @@ TEST_F(ReaderTest, SectorSearchStopsAtTheCountOfTheHeaderItReads) {
     Disk disk;
     disk.tracks[5] = PlainTrack(5, 4);
     disk.tracks[5].sectors[1].sectorCount = 2;  // the walk ends after sector 2
-    OpenImage(build::BuildDisk(disk));
+    OpenImage(imagemaker::BuildDisk(disk));
     ASSERT_TRUE(reader_.SelectDisk(0));
     std::uint8_t data[256];
     EXPECT_EQ(reader_.ReadSector(5, 2, 1, 2, 1, std::span(data, 256)), 256);
@@ -330,7 +330,7 @@ TEST_F(ReaderTest, SectorSearchStopsAtTheCountOfTheHeaderItReads) {
 TEST_F(ReaderTest, DataCutShortKeepsItsCountAndReadsAsZeros) {
     Disk disk;
     disk.tracks[5].sectors = {MakeSector(2, 1, 1, 1, 256, 40)};
-    Bytes image = build::BuildDisk(disk);
+    Bytes image = imagemaker::BuildDisk(disk);
     image.resize(image.size() - 56);  // 200 of 256 data bytes remain
     OpenImage(image);
     ASSERT_TRUE(reader_.SelectDisk(0));
@@ -352,7 +352,7 @@ class RunTest : public ReaderTest {
                     MakeSector(t / 2, t % 2, r, 3, 1024, static_cast<std::uint8_t>(t * 8 + r)));
             }
         }
-        OpenImage(build::BuildDisk(disk));
+        OpenImage(imagemaker::BuildDisk(disk));
         ASSERT_TRUE(reader_.SelectDisk(0));
         reader_.SetSectorRange(1, 8);
     }
@@ -397,7 +397,7 @@ TEST_F(RunTest, HugeSizeCodesReadTheRestOfTheRequestInOneStep) {
     EXPECT_EQ(reader_.ReadSectors(10, 5, 0, 1, 30, std::span(data.data(), 1024)), 0);
     Disk disk;
     disk.tracks[5].sectors = {MakeSector(2, 1, 1, 40, 700, 1)};
-    OpenImage(build::BuildDisk(disk));
+    OpenImage(imagemaker::BuildDisk(disk));
     ASSERT_TRUE(reader_.SelectDisk(0));
     EXPECT_EQ(reader_.ReadSectors(5, 2, 1, 1, 40, std::span(data.data(), 600)), 600);
     EXPECT_EQ(reader_.ReadSectors(5, 2, 1, 1, 40, std::span(data.data(), 1000)), 0)

@@ -59,7 +59,7 @@ struct ImageMap {
     explicit ImageMap(const Bytes& image) {
         disk[1] = Le32(image, 0x1C);
         for (int d = 0; d < 2; ++d) {
-            for (int t = 0; t < build::kTrackCount; ++t) {
+            for (int t = 0; t < imagemaker::kTrackCount; ++t) {
                 const std::size_t offset =
                     Le32(image, disk[d] + 0x20 + 4 * static_cast<std::size_t>(t));
                 if (offset == 0) {
@@ -157,7 +157,7 @@ Outcome RunInProcess(const Bytes& sample, const Case& c) {
 class Sweep : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        sample_ = std::make_unique<Bytes>(*build::MakeLayout("sample"));
+        sample_ = std::make_unique<Bytes>(*imagemaker::MakeLayout("sample"));
         map_ = std::make_unique<ImageMap>(*sample_);
         whole_ = std::make_unique<Outcome>(
             RunInProcess(*sample_, {"whole", sample_->size(), sample_->size(), 0, Expect::kClean}));
