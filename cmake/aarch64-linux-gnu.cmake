@@ -1,22 +1,3 @@
-# Cross-building vorbex for 64-bit ARM Linux with Debian's cross compiler
-# (package g++-aarch64-linux-gnu), and running what it builds under
-# qemu-user (package qemu-user).
-set(CMAKE_SYSTEM_NAME Linux)
+# Cross-building vorbex for 64-bit ARM Linux.
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
-
-# vorbex is C++ only; GoogleTest's project enables C as well, and must not
-# get the host's C compiler.
-set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# CTest runs the test programs through this, and so does test discovery;
-# the tests start every child program through it too (tests/CMakeLists.txt).
-# -L makes qemu look for the dynamic loader and the shared libraries under
-# the cross root, where Debian's cross packages put them.
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu)
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross-linux.cmake)
