@@ -17,6 +17,7 @@
 #include "interrupts.h"
 #include "load_disk.h"
 #include "messages.h"
+#include "output.h"
 #include "vorbex/d88_reader.h"
 
 namespace {
@@ -38,6 +39,7 @@ namespace {
 // then name another file.
 template <typename Char>
 int Run(int argc, Char** argv) {
+    vorbex::KeepStandardDescriptors();
     std::set_new_handler(OnOutOfMemory);
     vorbex::InstallInterruptCleanup();
     vorbex::Console console;

@@ -20,12 +20,18 @@ constexpr std::size_t kMaxPath = 4096;
 char markedPath[kMaxPath];
 volatile std::sig_atomic_t marked = 0;
 
-// Windows has no SIGHUP. It runs a SIGINT handler on a thread of its own,
-// while the main thread may still hold the file open, which Windows does not
-// let anyone remove: a Ctrl-C there can leave the temporary file after all.
-constexpr int kSignals[] = {SIGINT, SIGTERM,
-#ifdef SIGHUP
-                            SIGHUP
+// Every signal whose default action ends the process and that a handler can
+// catch: only SIGKILL (and a power loss) can leave a temporary file behind.
+// SIGPIPE is not here: only the write of a name raises it, and each name
+// goes out before its file is created, never while one is being written.
+//
+// Windows runs a SIGINT handler on a thread of its own, while the main
+// thread may still hold the file open, which Windows does not let anyone
+// remove: a Ctrl-C there can leave the temporary file after all.
+constexpr int kSignals[] = {SIGINT,    SIGTERM,
+#ifndef _WIN32
+                            SIGHUP,    SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
+                            SIGVTALRM, SIGPROF, SIGXCPU
 #endif
 };
 
@@ -37,12 +43,27 @@ void OnSignal(int sig) {
     std::raise(sig);
 }
 
+// Whether `sig` was ignored when the process started (as nohup does with
+// SIGHUP). It is asked before anything is installed: installing first and
+// setting the signal back after would catch it for a moment.
+bool IgnoredAtStart(int sig) {
+#ifdef _WIN32
+    // Windows cannot be asked without installing; a process there does not
+    // inherit ignored signals anyway.
+    (void)sig;
+    return false;
+#else
+    struct sigaction current {};
+    return sigaction(sig, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+#endif
+}
+
 }  // namespace
 
 void InstallInterruptCleanup() {
     for (const int sig : kSignals) {
-        if (std::signal(sig, OnSignal) == SIG_IGN) {
-            std::signal(sig, SIG_IGN);
+        if (!IgnoredAtStart(sig)) {
+            std::signal(sig, OnSignal);
         }
     }
 #ifdef SIGXFSZ

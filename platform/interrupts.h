@@ -12,10 +12,11 @@
 
 namespace vorbex {
 
-// Catches SIGINT, SIGTERM and SIGHUP (Windows has no SIGHUP): the handler
-// removes the marked file, then ends the process by the same signal with its
-// default action, so that the caller sees the usual status. A signal that is
-// ignored when the process starts (as nohup does with SIGHUP) stays ignored.
+// Catches every signal that would end the process and can be caught
+// (SIGINT and SIGTERM on Windows): the handler removes the marked file, then
+// ends the process by the same signal with its default action, so that the
+// caller sees the usual status. A signal that is ignored when the process
+// starts (as nohup does with SIGHUP) stays ignored and is never caught.
 // SIGXFSZ is ignored, so that a write past a file-size limit fails with
 // EFBIG and is reported instead of killing the process mid-file.
 void InstallInterruptCleanup();

@@ -31,6 +31,12 @@ void RemoveFileNow(const char* path);
 
 long ProcessId();
 
+// Fills each of standard input, output and error that the caller closed with
+// the null device, opened so that using it fails as the closed one would,
+// before anything else is opened: else the image or a file being written
+// would take its number, and the names printed would go into it.
+void KeepStandardDescriptors();
+
 bool StdoutIsTerminal();
 
 // Writes `text`, UTF-8, to standard error: as it is, or as the characters it

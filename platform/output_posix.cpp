@@ -34,6 +34,20 @@ long ProcessId() {
     return static_cast<long>(getpid());
 }
 
+void KeepStandardDescriptors() {
+    // open() takes the lowest free descriptor, so each closed one is filled
+    // in turn. Read-only, so that a write to standard output or error still
+    // fails with EBADF, as it would have on the closed descriptor.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            const int null = open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+            if (null >= 0 && null != fd) {
+                close(null);
+            }
+        }
+    }
+}
+
 bool StdoutIsTerminal() {
     return isatty(STDOUT_FILENO) != 0;
 }

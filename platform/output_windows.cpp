@@ -60,6 +60,11 @@ long ProcessId() {
     return _getpid();
 }
 
+void KeepStandardDescriptors() {
+    // Windows gives a new file a handle of its own, never a standard one the
+    // caller left unset, so there is nothing to fill.
+}
+
 bool StdoutIsTerminal() {
     return _isatty(_fileno(stdout)) != 0;
 }

@@ -90,7 +90,8 @@ testing::RunOptions ClosedPipe(bool ignoreSigpipe) {
     return options;
 }
 
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kEndingSignals[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1,
+                                  SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
 
 // The test runner may have been started with some of these ignored or
 // blocked, and the child would inherit that.
@@ -102,6 +103,9 @@ void DefaultEndingSignals() {
         sigaddset(&blocked, sig);
     }
     sigprocmask(SIG_UNBLOCK, &blocked, nullptr);
+    // SIGQUIT and SIGXCPU would leave a core file in the folder the test lists.
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -387,6 +391,72 @@ TEST_F(OutputFaults, SignalOrNoMemoryMidFileRemovesItsTemporaryFile) {
         EXPECT_EQ(run.run.out, names);
         EXPECT_EQ(run.files, whole);
     }
+}
+
+TEST_F(OutputFaults, SignalsIgnoredAtStartAreNeverCaught) {
+    // Under nohup a SIGHUP must find no handler at any moment of the run:
+    // the trace may show the ignored signals asked about, never given one.
+    if (access("/usr/bin/strace", X_OK) != 0 || !testing::RunsOwnBuild() ||
+        testing::RunsUnderEmulator()) {
+        GTEST_SKIP() << "needs strace on this machine's own build";
+    }
+    const fs::path trace = images_.path() / "trace";
+    testing::RunOptions options;
+    options.wrapper = {
+        "/usr/bin/env", "ASAN_OPTIONS=detect_leaks=0", "/usr/bin/strace", "-o", trace.string(),
+        "-e",           "trace=rt_sigaction"};
+    options.beforeExec = [] {
+        for (const int sig : kEndingSignals) {
+            std::signal(sig, SIG_IGN);
+        }
+    };
+    const Outcome run = Run(sample_, work_.path(), options);
+    EXPECT_EQ(run.run.exitCode, 0);
+    const Bytes traced = testing::ReadBytes(trace);
+    const std::string lines(traced.begin(), traced.end());
+    for (const int sig : kEndingSignals) {
+        const std::string call = std::string("rt_sigaction(SIG") + sigabbrev_np(sig) + ", ";
+        SCOPED_TRACE(call);
+        EXPECT_NE(lines.find(call + "NULL"), std::string::npos) << "never asked";
+        EXPECT_EQ(lines.find(call + "{"), std::string::npos) << "given a handler:\n" << lines;
+    }
+}
+
+// Standard descriptors the caller closed: nothing the run opens may take
+// their place, or names and messages would go into it.
+TEST_F(OutputFaults, ClosedStandardDescriptorsTakeNoFile) {
+    // The image comes through a pipe on descriptor 9, fed by a process of its
+    // own, with standard input and output closed.
+    if (!testing::RunsOwnBuild() || testing::RunsUnderEmulator()) {
+        GTEST_SKIP() << "valgrind, wine and qemu open files of their own on the freed descriptors";
+    }
+    const fs::path path = images_.path() / "image.d88";
+    testing::WriteBytes(path, sample_);
+    testing::RunOptions closed;
+    closed.beforeExec = [&path] {
+        int fds[2];
+        if (pipe(fds) != 0 || dup2(fds[0], 9) != 9) {
+            _exit(125);
+        }
+        if (fork() == 0) {
+            const int image = open(path.c_str(), O_RDONLY);
+            char chunk[4096];
+            ssize_t got = 0;
+            while (image >= 0 && (got = read(image, chunk, sizeof chunk)) > 0 &&
+                   write(fds[1], chunk, static_cast<std::size_t>(got)) == got) {
+            }
+            _exit(0);
+        }
+        close(fds[0]);
+        close(fds[1]);
+        close(STDIN_FILENO);
+        close(STDOUT_FILENO);
+    };
+    const testing::RunResult run = testing::RunVorbex({"/dev/fd/9"}, work_.path(), closed);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, Line("vorbex: cannot write standard output: Bad file descriptor"));
+    const Outcome clean = Clean(sample_);
+    EXPECT_EQ(testing::ListFiles(work_.path()), clean.files);
 }
 
 TEST_F(OutputFaults, FailedCloseLeavesNoFileOfThatName) {
