@@ -123,6 +123,22 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// qemu-user reports a signal that ends the emulated program with a line of
+// its own ("qemu: uncaught target signal 3 (Quit) - core dumped"); that line
+// is the emulator's, not vorbex's, so it is left out of the comparison.
+std::string WithoutEmulatorNotice(const std::string& err) {
+    if (!testing::RunsUnderEmulator()) {
+        return err;
+    }
+    std::string kept;
+    for (const std::string& line : Lines(err)) {
+        if (line.rfind("qemu: uncaught target signal ", 0) != 0) {
+            kept += Line(line);
+        }
+    }
+    return kept;
+}
+
 // The first `count` lines of `text`, each with its line end.
 std::string FirstLines(const std::string& text, std::size_t count) {
     std::string first;
@@ -387,7 +403,7 @@ TEST_F(OutputFaults, SignalOrNoMemoryMidFileRemovesItsTemporaryFile) {
         };
         const Outcome run = Run(sample_, work_.path(), seam);
         EXPECT_EQ(run.run.exitCode, fault.exitCode);
-        EXPECT_EQ(run.run.err, fault.err);
+        EXPECT_EQ(WithoutEmulatorNotice(run.run.err), fault.err);
         EXPECT_EQ(run.run.out, names);
         EXPECT_EQ(run.files, whole);
     }
